@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Starts or stops a private 64-bit Wine prefix (this kernel runs no 32-bit x86
+# code, so the Windows tests run as x86-64 programs).
+#   wine-prefix.sh start PREFIX   idempotent; creates the prefix when new
+#   wine-prefix.sh fresh PREFIX   stops it, deletes it and starts a new one
+#   wine-prefix.sh stop PREFIX
+# Wine's background services inherit the standard streams of the first Wine
+# process in a prefix, so they are started here, detached, before any test
+# program whose output is read through a pipe.
+set -euo pipefail
+action=${1:?start|fresh|stop}
+export WINEPREFIX=$(realpath -m "${2:?prefix directory}")
+export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINELOADER=/usr/lib/wine/wine64
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+
+server_running() {
+  [ -f "$WINEPREFIX/.tervagon-server" ] && kill -0 "$(cat "$WINEPREFIX/.tervagon-server")" 2>/dev/null
+}
+
+start() {
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 9>"$WINEPREFIX.lock"
+  flock 9
+  if server_running && [ -f "$WINEPREFIX/.tervagon-ready" ]; then return 0; fi
+  mkdir -p "$WINEPREFIX"
+  if ! server_running; then
+    setsid "$wineserver" -p -f </dev/null >/dev/null 2>&1 9>&- &
+    echo $! >"$WINEPREFIX/.tervagon-server"
+  fi
+  # wineboot returns once the prefix is initialised and its services run.
+  if ! setsid "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-; then
+    echo "wine-prefix: wineboot failed in $WINEPREFIX" >&2
+    exit 1
+  fi
+  touch "$WINEPREFIX/.tervagon-ready"
+}
+
+stop() {
+  if [ -d "$WINEPREFIX" ]; then
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
+    rm -f "$WINEPREFIX/.tervagon-server" "$WINEPREFIX/.tervagon-ready"
+  fi
+}
+
+case "$action" in
+  start) start ;;
+  stop) stop ;;
+  fresh) stop; rm -rf "$WINEPREFIX"; start ;;
+  *) echo "usage: $0 start|fresh|stop PREFIX" >&2; exit 2 ;;
+esac
