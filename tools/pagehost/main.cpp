@@ -1,0 +1,74 @@
+// pagehost: plays the browser page for tests and demos (see options.cpp).
+#include "platform/win32.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "server_ids.h"
+#include "tools/pagehost/options.h"
+#include "tools/pagehost/page_run.h"
+#include "tools/pagehost/text.h"
+
+namespace {
+
+std::vector<std::wstring> Arguments() {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> args;
+    for (int i = 1; argv != nullptr && i < count; ++i) args.emplace_back(argv[i]);
+    LocalFree(argv);
+    return args;
+}
+
+bool ReadScript(const std::wstring& path, std::wstring& text) {
+    std::FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) return false;
+    std::string bytes;
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);
+    const bool ok = !std::ferror(file);
+    std::fclose(file);
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+    text = pagehost::FromUtf8(bytes);
+    return ok;
+}
+
+class ComApartment {
+public:
+    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() { if (SUCCEEDED(hr_)) CoUninitialize(); }
+    HRESULT status() const { return hr_; }
+private:
+    HRESULT hr_;
+};
+
+}  // namespace
+
+int main() {
+    // The output is compared byte for byte: no line-end translation.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+
+    std::wstring error;
+    const auto options = pagehost::ParseOptions(Arguments(), pagehost::FromUtf8(TERVAGON_CLSID_TEXT), error);
+    if (!options) {
+        std::fprintf(stderr, "pagehost: %s\n%s", pagehost::ToUtf8(error).c_str(), pagehost::kUsage);
+        return 2;
+    }
+    std::wstring script;
+    if (!ReadScript(options->script, script)) {
+        std::fprintf(stderr, "pagehost: cannot read %s\n", pagehost::ToUtf8(options->script).c_str());
+        return 2;
+    }
+    const ComApartment apartment;
+    if (FAILED(apartment.status())) {
+        std::fprintf(stderr, "pagehost: COM did not start: 0x%08lX\n", static_cast<unsigned long>(apartment.status()));
+        return 2;
+    }
+    return static_cast<int>(pagehost::RunPage(*options, script, stdout, stderr));
+}

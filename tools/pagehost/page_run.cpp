@@ -1,0 +1,108 @@
+#include "tools/pagehost/page_run.h"
+
+#include <activscp.h>
+#include <ocidl.h>
+
+#include "tools/pagehost/browser_site.h"
+#include "tools/pagehost/com_ptr.h"
+#include "tools/pagehost/page_object.h"
+#include "tools/pagehost/script_site.h"
+#include "tools/pagehost/text.h"
+
+namespace pagehost {
+
+namespace {
+
+void Complain(std::FILE* errors, const char* what, const std::wstring& detail, HRESULT hr) {
+    std::fprintf(errors, "pagehost: %s%s%s: 0x%08lX\n", what, detail.empty() ? "" : " ",
+                 ToUtf8(detail).c_str(), static_cast<unsigned long>(hr));
+}
+
+// As a browser does for an object tag: an in-process instance by class
+// identifier (a ProgID is looked up first).
+HRESULT CreateObject(const Options& options, ComPtr<IUnknown>& object) {
+    CLSID clsid{};
+    const HRESULT hr = options.create == Options::Create::ByProgId
+                           ? CLSIDFromProgID(options.classText.c_str(), &clsid)
+                           : CLSIDFromString(options.classText.c_str(), &clsid);
+    if (FAILED(hr)) return hr;
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void());
+}
+
+// Tears the engine down on every road; the engine holds the site and the
+// named objects until it is closed.
+class Engine {
+public:
+    ~Engine() {
+        if (script) script->Close();
+    }
+    ComPtr<IActiveScript> script;
+    ComPtr<IActiveScriptParse> parse;
+};
+
+}  // namespace
+
+PageResult RunPage(const Options& options, const std::wstring& scriptText, std::FILE* out, std::FILE* errors) {
+    ComPtr<IUnknown> object;
+    ComPtr<IObjectWithSite> withSite;
+    if (options.create != Options::Create::None) {
+        if (const HRESULT hr = CreateObject(options, object); FAILED(hr)) {
+            Complain(errors, "cannot create", options.classText, hr);
+            return PageResult::SetupFailed;
+        }
+        // A browser hands the site over before the page's script can reach the
+        // object; an object without IObjectWithSite simply gets none.
+        if (options.site && SUCCEEDED(object.As(withSite, IID_IObjectWithSite))) {
+            const ComPtr<IUnknown> site = MakeBrowserSite(options.url);
+            if (const HRESULT hr = withSite->SetSite(site.get()); FAILED(hr)) {
+                Complain(errors, "the object refused its site", L"", hr);
+                return PageResult::SetupFailed;
+            }
+        }
+    }
+    // Whatever happens below, the page is torn down as a browser does when it
+    // leaves a page: the object loses its site.
+    struct SiteReset {
+        ComPtr<IObjectWithSite>& withSite;
+        ~SiteReset() { if (withSite) withSite->SetSite(nullptr); }
+    } siteReset{withSite};
+
+    const auto page = ComPtr<IUnknown>::Adopt(static_cast<IDispatch*>(new PageObject(out, options.url)));
+    const auto site = ComPtr<ScriptSite>::Adopt(new ScriptSite(errors, options.script));
+    site->AddItem(L"page", page);
+    if (object) site->AddItem(options.name, object);
+
+    Engine engine;
+    CLSID jscript{};
+    HRESULT hr = CLSIDFromProgID(L"JScript", &jscript);
+    if (SUCCEEDED(hr)) {
+        hr = CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IActiveScript), engine.script.put_void());
+    }
+    if (SUCCEEDED(hr)) hr = engine.script.As(engine.parse, __uuidof(IActiveScriptParse));
+    if (SUCCEEDED(hr)) hr = engine.parse->InitNew();
+    if (SUCCEEDED(hr)) hr = engine.script->SetScriptSite(site.get());
+    if (SUCCEEDED(hr)) hr = engine.script->AddNamedItem(L"page", SCRIPTITEM_ISVISIBLE);
+    if (SUCCEEDED(hr) && object) hr = engine.script->AddNamedItem(options.name.c_str(), SCRIPTITEM_ISVISIBLE);
+    if (SUCCEEDED(hr)) hr = engine.script->SetScriptState(SCRIPTSTATE_CONNECTED);
+    if (FAILED(hr)) {
+        Complain(errors, "cannot start the JScript engine", L"", hr);
+        return PageResult::SetupFailed;
+    }
+
+    EXCEPINFO exception{};
+    hr = engine.parse->ParseScriptText(scriptText.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, nullptr,
+                                       &exception);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    std::fflush(out);
+    if (site->ErrorReported()) return PageResult::ScriptError;
+    if (FAILED(hr)) {
+        // An engine that fails without telling its site still fails the page.
+        Complain(errors, "the script did not run", options.script, hr);
+        return PageResult::ScriptError;
+    }
+    return PageResult::Done;
+}
+
+}  // namespace pagehost

@@ -1,0 +1,50 @@
+// The host side of the script engine: it hands the engine the page's named
+// objects and reports script errors with their place in the page script.
+#pragma once
+
+#include <activscp.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/win32.h"
+#include "tools/pagehost/com_ptr.h"
+
+namespace pagehost {
+
+class ScriptSite final : public IActiveScriptSite {
+public:
+    // Starts with one reference, owned by the caller. Errors go to `errors`,
+    // each prefixed with `scriptName`.
+    ScriptSite(std::FILE* errors, std::wstring scriptName);
+
+    // A name the script can use, and the object behind it.
+    void AddItem(std::wstring name, ComPtr<IUnknown> object);
+    bool ErrorReported() const { return errorReported_; }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    STDMETHODIMP GetLCID(LCID* lcid) override;
+    STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) override;
+    STDMETHODIMP GetDocVersionString(BSTR* version) override;
+    STDMETHODIMP OnScriptTerminate(const VARIANT* result, const EXCEPINFO* exception) override;
+    STDMETHODIMP OnStateChange(SCRIPTSTATE state) override;
+    STDMETHODIMP OnScriptError(IActiveScriptError* error) override;
+    STDMETHODIMP OnEnterScript() override;
+    STDMETHODIMP OnLeaveScript() override;
+
+private:
+    ~ScriptSite() = default;
+
+    ULONG refs_ = 1;
+    std::FILE* errors_;
+    std::wstring scriptName_;
+    std::vector<std::pair<std::wstring, ComPtr<IUnknown>>> items_;
+    bool errorReported_ = false;
+};
+
+}  // namespace pagehost
