@@ -1,0 +1,192 @@
+// The text form of a registry script: variable expansion, tokens, value types
+// and root key names.
+#include <cstring>
+#include <string>
+
+#include "registrar/expansion_buffer.h"
+#include "registrar/script_parser.h"
+#include "registrar/script_registrar.h"
+#include "registrar/text_conversion.h"
+
+namespace registrar {
+namespace {
+
+bool IsBlank(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
+struct NamedRoot {
+    const char* name;
+    HKEY key;
+};
+
+// The short names first, then the long ones.
+const NamedRoot kRootKeys[] = {
+    {"HKCR", HKEY_CLASSES_ROOT},
+    {"HKCU", HKEY_CURRENT_USER},
+    {"HKLM", HKEY_LOCAL_MACHINE},
+    {"HKU", HKEY_USERS},
+    {"HKPD", HKEY_PERFORMANCE_DATA},
+    {"HKDD", HKEY_DYN_DATA},
+    {"HKCC", HKEY_CURRENT_CONFIG},
+    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+    {"HKEY_USERS", HKEY_USERS},
+    {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
+    {"HKEY_DYN_DATA", HKEY_DYN_DATA},
+    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+};
+
+struct ValueType {
+    const char* letter;
+    DWORD type;
+};
+
+const ValueType kValueTypes[] = {
+    {"S", REG_SZ},
+    {"M", REG_MULTI_SZ},
+    {"D", REG_DWORD},
+    {"B", REG_BINARY},
+};
+
+}  // namespace
+
+HRESULT ScriptParser::ExpandVariables(const char* text, char** expanded) {
+    if (text == nullptr || expanded == nullptr) return E_POINTER;
+    *expanded = nullptr;
+
+    const size_t length = std::strlen(text);
+    ExpansionBuffer buffer;
+    if (length > 0x3FFFFFFF || !buffer.Create(static_cast<std::int32_t>(length))) return E_OUTOFMEMORY;
+
+    cursor_ = text;
+    while (*cursor_ != '\0') {
+        if (*cursor_ == '%') {
+            cursor_ = CharNextA(cursor_);
+            if (*cursor_ == '%') {
+                if (!buffer.Append("%", 1)) return E_OUTOFMEMORY;
+                cursor_ = CharNextA(cursor_);
+                continue;
+            }
+            const HRESULT status = AppendVariable(buffer);
+            if (FAILED(status)) return status;
+            continue;
+        }
+        const char* next = CharNextA(cursor_);
+        if (!buffer.Append(cursor_, static_cast<std::int32_t>(next - cursor_))) return E_OUTOFMEMORY;
+        cursor_ = next;
+    }
+    *expanded = buffer.Release();
+    return S_OK;
+}
+
+// The cursor stands on the first character of a variable name; on success it
+// stands behind the closing '%'.
+HRESULT ScriptParser::AppendVariable(ExpansionBuffer& buffer) {
+    const char* nameStart = cursor_;
+    const char* nameEnd = cursor_;
+    while (*nameEnd != '%') {
+        if (*nameEnd == '\0') return DISP_E_EXCEPTION;
+        nameEnd = CharNextA(nameEnd);
+    }
+    const size_t nameLength = static_cast<size_t>(nameEnd - nameStart);
+    if (nameLength >= kVariableNameCapacity) return E_FAIL;
+    char name[kVariableNameCapacity];
+    std::memcpy(name, nameStart, nameLength);
+    name[nameLength] = '\0';
+
+    const OLECHAR* value = registrar_.FindVariable(name);
+    if (value == nullptr) return DISP_E_EXCEPTION;
+    std::string narrow;
+    if (!WideToNarrow(value, narrow) || narrow.size() > 0x3FFFFFFF ||
+        !buffer.Append(narrow.data(), static_cast<std::int32_t>(narrow.size())))
+        return E_OUTOFMEMORY;
+    cursor_ = CharNextA(nameEnd);
+    return S_OK;
+}
+
+void ScriptParser::SkipBlanks() {
+    while (IsBlank(*cursor_)) cursor_ = CharNextA(cursor_);
+}
+
+HRESULT ScriptParser::ReadToken(Token& token) {
+    token[0] = '\0';
+    SkipBlanks();
+    if (*cursor_ == '\0') return DISP_E_EXCEPTION;
+
+    int used = 0;
+    // Copies the character at the cursor, one or two bytes, while the token has room.
+    auto copyCharacter = [&]() {
+        const char* next = CharNextA(cursor_);
+        const int size = static_cast<int>(next - cursor_);
+        if (used >= kMaxTokenBytes || used + size >= kTokenCapacity) return false;
+        std::memcpy(token + used, cursor_, static_cast<size_t>(size));
+        used += size;
+        cursor_ = next;
+        return true;
+    };
+
+    bool complete = true;
+    if (*cursor_ == '\'') {
+        cursor_ = CharNextA(cursor_);
+        complete = false;
+        while (*cursor_ != '\0') {
+            if (*cursor_ == '\'') {
+                const char* after = CharNextA(cursor_);
+                if (*after != '\'') {
+                    complete = true;
+                    break;
+                }
+                cursor_ = after;  // a doubled quote stands for one
+            }
+            if (!copyCharacter()) {
+                token[used] = '\0';
+                return DISP_E_EXCEPTION;
+            }
+        }
+        if (complete) cursor_ = CharNextA(cursor_);  // past the closing quote
+    } else {
+        while (*cursor_ != '\0' && !IsBlank(*cursor_)) {
+            if (!copyCharacter()) {
+                token[used] = '\0';
+                return DISP_E_EXCEPTION;
+            }
+        }
+    }
+    token[used] = '\0';
+    return complete ? S_OK : DISP_E_EXCEPTION;
+}
+
+HRESULT ScriptParser::SkipValueClause(Token& token) {
+    if (token[0] != '=') return S_OK;
+    Token scratch;
+    HRESULT status = ReadToken(scratch);  // the type letter
+    if (SUCCEEDED(status)) status = ReadToken(scratch);  // the value text
+    if (SUCCEEDED(status)) status = ReadToken(token);
+    return status;
+}
+
+bool ScriptParser::LookupValueType(const char* letter, DWORD* type) {
+    for (const ValueType& entry : kValueTypes) {
+        if (lstrcmpiA(letter, entry.letter) == 0) {
+            *type = entry.type;
+            return true;
+        }
+    }
+    return false;
+}
+
+int ScriptParser::HexDigitValue(char character) {
+    if (character >= '0' && character <= '9') return character - '0';
+    if (character >= 'A' && character <= 'F') return character - 'A' + 10;
+    if (character >= 'a' && character <= 'f') return character - 'a' + 10;
+    return 0;
+}
+
+HKEY ScriptParser::LookupRootKey(const char* name) {
+    for (const NamedRoot& entry : kRootKeys) {
+        if (lstrcmpiA(name, entry.name) == 0) return entry.key;
+    }
+    return nullptr;
+}
+
+}  // namespace registrar

@@ -1,0 +1,72 @@
+#include "registrar/update_registry.h"
+
+#include "platform/conversion.h"
+#include "registrar/text_conversion.h"
+
+namespace registrar {
+namespace {
+
+constexpr DWORD kPathCapacity = MAX_PATH;  // bytes, terminator included
+
+// Every single quote written twice: the scripts put the path inside a quoted
+// token, where a doubled quote reads back as one.
+bool DoubleSingleQuotes(const platform::WideString& path, platform::WideString& escaped) noexcept {
+    try {
+        escaped.clear();
+        escaped.reserve(path.size() * 2);
+        for (const OLECHAR c : path) {
+            escaped.push_back(c);
+            if (c == OLECHAR('\'')) escaped.push_back(c);
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+HRESULT RunWithVariables(ScriptRegistrar& registrar, RegistrationModule& module, UINT resourceId,
+                         bool doRegister) {
+    HRESULT status = module.AddCommonVariables(&registrar);
+    if (FAILED(status)) return status;
+
+    const HMODULE handle = module.ScriptModuleHandle();
+    char path[kPathCapacity];
+    const DWORD length = GetModuleFileNameA(handle, path, kPathCapacity);
+    if (length == 0) {
+        const DWORD code = GetLastError();
+        return code == 0 ? E_FAIL : platform::HresultFromWin32(static_cast<LONG>(code));
+    }
+    if (length >= kPathCapacity) return platform::HresultFromWin32(ERROR_INSUFFICIENT_BUFFER);
+    path[length] = '\0';
+
+    platform::WideString widePath;
+    platform::WideString escaped;
+    if (!NarrowToWide(path, widePath) || !DoubleSingleQuotes(widePath, escaped)) return E_OUTOFMEMORY;
+
+    platform::WideString moduleValue;
+    const bool isExecutable = handle == nullptr || handle == GetModuleHandleA(nullptr);
+    try {
+        moduleValue = isExecutable ? OLESTR("\"") + escaped + OLESTR("\"") : escaped;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    if (FAILED(status = registrar.AddVariable(OLESTR("Module"), moduleValue.c_str()))) return status;
+    if (FAILED(status = registrar.AddVariable(OLESTR("Module_Raw"), escaped.c_str()))) return status;
+
+    return doRegister ? registrar.RegisterScriptResource(widePath.c_str(), resourceId, OLESTR("REGISTRY"))
+                      : registrar.UnregisterScriptResource(widePath.c_str(), resourceId, OLESTR("REGISTRY"));
+}
+
+}  // namespace
+
+HRESULT UpdateRegistryFromScript(RegistrationModule& module, UINT resourceId, bool doRegister,
+                                 const ScriptVariable* extraVariables) {
+    ScriptRegistrar registrar;
+    // A pair that can't be added is passed over: a script that then uses the
+    // missing variable fails at its expansion.
+    for (const ScriptVariable* pair = extraVariables; pair != nullptr && pair->name != nullptr; ++pair)
+        registrar.AddVariable(pair->name, pair->value);
+    return RunWithVariables(registrar, module, resourceId, doRegister);
+}
+
+}  // namespace registrar
