@@ -1,0 +1,3 @@
+// A page that does not parse runs nothing at all.
+page.writeln("never");
+var = 1;

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Puts the DLL under test into the test prefix as an installer would, and takes
+# it out again:
+#   registration.sh PREFIX register|unregister DLL [PACKAGE_VERSION]
+# register: regsvr32 DLL, and the support package's version value (a DWORD);
+# unregister: regsvr32 /u DLL, and the package key removed.
+set -euo pipefail
+prefix=$1 action=$2 dll=$3 package=${4:-}
+here=$(dirname "$(realpath "$0")")
+run="$(realpath "$here/../..")/tools/wine-run.sh"
+package_key='HKLM\SOFTWARE\Talmoren Technical Support'
+# regsvr32 wants a Windows path; Wine shows the Unix root as drive Z:.
+windows_dll="Z:$(realpath "$dll" | tr / '\\')"
+
+case "$action" in
+register)
+    "$run" "$prefix" regsvr32 /s "$windows_dll" || { echo "regsvr32 $windows_dll failed" >&2; exit 1; }
+    if [ -n "$package" ]; then
+        "$run" "$prefix" reg add "$package_key" /v version /t REG_DWORD /d "$package" /f >/dev/null
+    fi
+    ;;
+unregister)
+    status=0
+    "$run" "$prefix" regsvr32 /s /u "$windows_dll" || { echo "regsvr32 /u $windows_dll failed" >&2; status=1; }
+    "$run" "$prefix" reg delete "$package_key" /f >/dev/null 2>&1 || true
+    exit $status
+    ;;
+*)
+    echo "usage: $0 PREFIX register|unregister DLL [PACKAGE_VERSION]" >&2
+    exit 2
+    ;;
+esac

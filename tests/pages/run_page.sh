@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs one page script in the test prefix and checks what a page would see:
+#   run_page.sh PREFIX PAGEHOST EXPECTED_OUT EXPECTED_EXIT [ERROR_PATTERN] -- PAGEHOST_ARGS...
+# EXPECTED_OUT is compared byte for byte with what the script wrote; in it,
+# @FILEVERSION:name.dll@ stands for the file version of that system DLL of the
+# prefix, read here from its version resource (Wine's own DLLs change with Wine).
+# ERROR_PATTERN, when given, must match the host's error output (grep -E);
+# without it there must be no error output.
+set -euo pipefail
+prefix=$1 pagehost=$2 expected=$3 expected_exit=$4
+shift 4
+pattern=""
+if [ "${1:-}" != "--" ]; then pattern=$1; shift; fi
+[ "${1:-}" = "--" ] && shift
+here=$(dirname "$(realpath "$0")")
+root=$(realpath "$here/../..")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The fixed part of a PE version resource: signature 0xFEEF04BD, then the file
+# version as two 32-bit words, high word of each first in the dotted form.
+file_version() {
+    local file=$1 offset
+    offset=$(LC_ALL=C grep -obUaP '\xBD\x04\xEF\xFE' "$file" | head -n1 | cut -d: -f1)
+    [ -n "$offset" ] || { echo "no version resource in $file" >&2; return 1; }
+    read -r minor major revision build < <(od -An -tu2 -j $((offset + 8)) -N8 "$file")
+    echo "$major.$minor.$build.$revision"
+}
+
+cp "$expected" "$work/expected"
+while placeholder=$(grep -o '@FILEVERSION:[^@]*@' "$work/expected" | head -n1) && [ -n "$placeholder" ]; do
+    name=${placeholder#@FILEVERSION:}
+    name=${name%@}
+    version=$(file_version "$(realpath -m "$prefix")/drive_c/windows/system32/$name")
+    sed -i "s/$placeholder/$version/g" "$work/expected"
+done
+
+status=0
+"$root/tools/wine-run.sh" "$prefix" "$pagehost" "$@" >"$work/out" 2>"$work/err" || status=$?
+
+failed=0
+if [ "$status" != "$expected_exit" ]; then
+    echo "exit status $status, expected $expected_exit" >&2
+    failed=1
+fi
+if ! cmp -s "$work/expected" "$work/out"; then
+    echo "the page wrote something else (- expected, + written):" >&2
+    diff -u "$work/expected" "$work/out" | tail -n +3 >&2 || true
+    failed=1
+fi
+if [ -n "$pattern" ] && ! grep -Eq -- "$pattern" "$work/err"; then
+    echo "error output does not match /$pattern/" >&2
+    failed=1
+elif [ -z "$pattern" ] && [ -s "$work/err" ]; then
+    echo "unexpected error output" >&2
+    failed=1
+fi
+if [ $failed -ne 0 ] || [ -s "$work/err" ]; then
+    echo "--- error output:" >&2
+    cat "$work/err" >&2
+fi
+exit $failed
