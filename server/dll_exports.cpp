@@ -1,15 +1,29 @@
-// The DLL's four entry points. Until the class factory and self-registration
-// exist they refuse honestly instead of pretending success.
-#include "platform/win32.h"
+// The DLL's entry points.
+#include "server/critical_section.h"
+#include "server/entry_points.h"
 
-STDAPI DllGetClassObject(REFCLSID, REFIID, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+namespace {
+// Remembered at process attach: the proxy/stub class is registered under the
+// file of this module.
+HINSTANCE g_proxyModule = nullptr;
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_proxyModule = module;
+        // The module-wide records were built before this call; without their
+        // locks the server can't work, so the load is refused.
+        if (server::LockInitialisationFailed()) return FALSE;
+    }
+    return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return S_OK; }
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    return server::GetClassObject(clsid, iid, object);
+}
 
-STDAPI DllRegisterServer() { return E_NOTIMPL; }
+STDAPI DllCanUnloadNow() { return server::CanUnloadNow(); }
 
-STDAPI DllUnregisterServer() { return E_NOTIMPL; }
+STDAPI DllRegisterServer() { return server::RegisterServer(g_proxyModule); }
+
+STDAPI DllUnregisterServer() { return server::UnregisterServer(g_proxyModule); }
