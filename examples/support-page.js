@@ -76,4 +76,7 @@ page.writeln("  getPackageVersion() = ", shown(packageVersion));
 page.writeln("  verdict: ", packageVersion.indexOf("0x") == 0 ? "installed, version " + packageVersion
                                                                 : explain(packageVersion));
 page.writeln();
-page.writeln(upToDate, " of ", controls.length, " controls are up to date.");
+if (trimmed(packageVersion) == "ERR InvalidDomain")
+    page.writeln("This page is not allowed to check your computer: open it from support.talmoren.com.");
+else
+    page.writeln(upToDate, " of ", controls.length, " controls are up to date.");

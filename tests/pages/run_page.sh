@@ -55,7 +55,7 @@ elif [ -z "$pattern" ] && [ -s "$work/err" ]; then
     echo "unexpected error output" >&2
     failed=1
 fi
-if [ $failed -ne 0 ] || [ -s "$work/err" ]; then
+if [ -s "$work/err" ]; then
     echo "--- error output:" >&2
     cat "$work/err" >&2
 fi

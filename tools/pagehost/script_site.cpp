@@ -6,6 +6,37 @@
 
 namespace pagehost {
 
+namespace {
+
+// Engines leave the description empty for a failure that a called object
+// returned as a status; the automation layer's own failures are named here,
+// anything else by the system's message for that status.
+std::wstring StatusMessage(HRESULT code) {
+    switch (code) {
+    case DISP_E_BADPARAMCOUNT: return L"Invalid number of parameters.";
+    case DISP_E_TYPEMISMATCH: return L"Type mismatch.";
+    case DISP_E_PARAMNOTOPTIONAL: return L"Parameter not optional.";
+    case DISP_E_MEMBERNOTFOUND: return L"Member not found.";
+    case DISP_E_UNKNOWNNAME: return L"Unknown name.";
+    case DISP_E_NONAMEDARGS: return L"No named arguments.";
+    case DISP_E_OVERFLOW: return L"Out of present range.";
+    case DISP_E_EXCEPTION: return L"Exception occurred.";
+    default: break;
+    }
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&text), 0,
+                                        nullptr);
+    std::wstring message(text != nullptr ? text : L"", length);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    return message;
+}
+
+}  // namespace
+
 ScriptSite::ScriptSite(std::FILE* errors, std::wstring scriptName)
     : errors_(errors), scriptName_(std::move(scriptName)) {}
 
@@ -74,8 +105,9 @@ STDMETHODIMP ScriptSite::OnScriptError(IActiveScriptError* error) {
     LONG column = 0;
     if (FAILED(error->GetSourcePosition(&context, &line, &column))) line = 0, column = -1;
 
-    const std::wstring_view description = info.bstrDescription ? info.bstrDescription : L"";
     const HRESULT code = info.scode != 0 ? info.scode : MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, info.wCode);
+    std::wstring description = info.bstrDescription ? info.bstrDescription : L"";
+    if (description.empty()) description = StatusMessage(code);
     // Engines count lines and columns from 0; editors count from 1.
     const std::string where = ToUtf8(scriptName_) + ":" + std::to_string(line + 1) + ":" +
                               std::to_string(column + 1);

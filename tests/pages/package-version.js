@@ -1,0 +1,2 @@
+// The package version, as the simplest page asks it.
+page.writeln(installer.getPackageVersion());
