@@ -101,6 +101,9 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_NOACCESS 998L
+#define ERROR_KEY_DELETED 1018L
 
 // ---- registry ------------------------------------------------------------------
 #define HKEY_CLASSES_ROOT ((HKEY)(std::uintptr_t)0x80000000u)
@@ -165,7 +168,8 @@ UINT SysStringLen(BSTR text);
 HRESULT VarBstrCat(BSTR left, BSTR right, BSTR* joined);
 HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid);
 int StringFromGUID2(REFGUID guid, LPOLESTR buffer, int capacity);
-HRESULT VarUI4FromStr(const OLECHAR* text, LCID locale, ULONG flags, ULONG* number);
+// The text is not const, as in the platform's declaration.
+HRESULT VarUI4FromStr(OLECHAR* text, LCID locale, ULONG flags, ULONG* number);
 
 // ---- task memory -----------------------------------------------------------------
 void* CoTaskMemAlloc(SIZE_T size);
@@ -182,8 +186,10 @@ int lstrcmpiA(LPCSTR left, LPCSTR right);
 int lstrlenA(LPCSTR text);
 int lstrlenW(LPCWSTR text);
 LPSTR lstrcpynA(LPSTR target, LPCSTR source, int count);
-// The stand-in's code pages are all Latin-1: every byte is the UTF-16 unit of
-// the same value, and units above 0xFF become '?'.
+// The stand-in's narrow code page is Latin-1 (CP_ACP, CP_THREAD_ACP and 28591):
+// every byte is the UTF-16 unit of the same value, and units above 0xFF become
+// the default character ('?'). Other code pages, CP_UTF8 among them, are
+// refused with ERROR_INVALID_PARAMETER.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int textLength, LPWSTR target,
                         int targetCapacity);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int textLength, LPSTR target,

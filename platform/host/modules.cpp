@@ -1,0 +1,319 @@
+// Module files, loaded modules and their resources: see module_files.h.
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+#include "platform/host/latin1.h"
+#include "platform/host/module_files.h"
+
+namespace {
+
+using platform::host::EqualFolded;
+
+struct LoadedResource {
+    std::string type;
+    WORD id = 0;
+    std::unique_ptr<BYTE[]> bytes;  // exactly `size` bytes: reading past them is caught
+    DWORD size = 0;
+};
+
+using Image = std::vector<LoadedResource>;
+
+LoadedResource CopyResource(const std::string& type, WORD id, const BYTE* bytes, std::size_t size) {
+    LoadedResource copy{type, id, std::make_unique<BYTE[]>(size), static_cast<DWORD>(size)};
+    std::copy(bytes, bytes + size, copy.bytes.get());
+    return copy;
+}
+
+struct Module {
+    std::string path;
+    bool attached = false;  // runs in the process; never freed
+    bool dataFile = false;
+    unsigned loads = 0;             // FreeLibrary calls still owed
+    std::shared_ptr<Image> image;  // loaded modules only
+};
+
+struct FoldedLess {
+    bool operator()(const std::string& a, const std::string& b) const {
+        return platform::host::CompareFolded(a, b) < 0;
+    }
+};
+
+constexpr const char* kProgramPath = "C:\\tervagon\\host.exe";
+constexpr std::uintptr_t kProgramHandle = 0x400000;
+
+struct ModuleState {
+    std::mutex lock;
+    std::map<std::string, std::shared_ptr<Image>, FoldedLess> files;
+    std::map<std::uintptr_t, Module> modules;
+    std::uintptr_t nextHandle = 0x10000000;
+    std::string programPath = kProgramPath;
+};
+
+ModuleState& State() {
+    static ModuleState state;
+    return state;
+}
+
+using Lock = std::lock_guard<std::mutex>;
+
+std::uintptr_t Value(HMODULE module) { return reinterpret_cast<std::uintptr_t>(module); }
+HMODULE Handle(std::uintptr_t value) { return reinterpret_cast<HMODULE>(value); }
+
+// The resources a module has now; null when it has none.
+const Image* ImageOf(ModuleState& state, HMODULE module) {
+    if (module == nullptr || Value(module) == kProgramHandle) return nullptr;
+    const auto found = state.modules.find(Value(module));
+    if (found == state.modules.end()) return nullptr;
+    if (!found->second.attached) return found->second.image.get();
+    const auto file = state.files.find(found->second.path);
+    return file == state.files.end() ? nullptr : file->second.get();
+}
+
+// A resource name or type as the platform takes it: a number, "#n", or a name.
+struct ResourceKey {
+    bool numbered = false;
+    DWORD number = 0;
+    std::string_view name;
+};
+
+ResourceKey KeyOf(LPCSTR text) {
+    const auto value = reinterpret_cast<std::uintptr_t>(text);
+    if (value <= 0xFFFF) return {true, static_cast<DWORD>(value), {}};
+    const std::string_view name(text);
+    if (name.size() > 1 && name.front() == '#') {
+        DWORD number = 0;
+        for (const char c : name.substr(1)) {
+            if (c < '0' || c > '9' || number > 0xFFFF) return {false, 0, name};
+            number = number * 10 + static_cast<DWORD>(c - '0');
+        }
+        return {true, number, {}};
+    }
+    return {false, 0, name};
+}
+
+bool TypeMatches(const ResourceKey& key, const std::string& type) {
+    const ResourceKey stored = KeyOf(type.c_str());
+    if (key.numbered != stored.numbered) return false;
+    return key.numbered ? key.number == stored.number : EqualFolded(key.name, stored.name);
+}
+
+std::string_view FileName(std::string_view path) {
+    const std::size_t cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace
+
+HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
+    const bool dataFile = (flags & LOAD_LIBRARY_AS_DATAFILE) != 0;
+    if (path == nullptr || file != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const auto found = state.files.find(path);
+    if (found == state.files.end()) {
+        SetLastError(dataFile ? ERROR_FILE_NOT_FOUND : ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    if (!dataFile) {
+        for (auto& [value, module] : state.modules) {
+            if (!module.attached && !module.dataFile && EqualFolded(module.path, found->first)) {
+                ++module.loads;
+                return Handle(value);
+            }
+        }
+    }
+    // Each load owns its copy of the resources, as a mapping of the file would.
+    Module module{found->first, false, dataFile, 1, std::make_shared<Image>()};
+    for (const LoadedResource& resource : *found->second)
+        module.image->push_back(CopyResource(resource.type, resource.id, resource.bytes.get(), resource.size));
+    const std::uintptr_t value = state.nextHandle + (dataFile ? 1 : 0);
+    state.nextHandle += 0x10000;
+    state.modules.emplace(value, std::move(module));
+    return Handle(value);
+}
+
+BOOL FreeLibrary(HMODULE module) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const auto found = state.modules.find(Value(module));
+    if (found == state.modules.end() || found->second.attached) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (--found->second.loads == 0) state.modules.erase(found);
+    return TRUE;
+}
+
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const Image* image = ImageOf(state, module);
+    if (image == nullptr || image->empty()) {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return nullptr;
+    }
+    const ResourceKey typeKey = KeyOf(type);
+    const ResourceKey nameKey = KeyOf(name);
+    bool typeFound = false;
+    for (const LoadedResource& resource : *image) {
+        if (!TypeMatches(typeKey, resource.type)) continue;
+        typeFound = true;
+        if (nameKey.numbered && nameKey.number == resource.id)
+            return reinterpret_cast<HRSRC>(const_cast<LoadedResource*>(&resource));
+    }
+    SetLastError(typeFound ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return nullptr;
+}
+
+namespace {
+
+// The resource an HRSRC names, when it belongs to the module.
+const LoadedResource* ResourceOf(ModuleState& state, HMODULE module, HRSRC resource) {
+    const Image* image = ImageOf(state, module);
+    if (image == nullptr || resource == nullptr) return nullptr;
+    for (const LoadedResource& candidate : *image)
+        if (reinterpret_cast<const void*>(&candidate) == reinterpret_cast<const void*>(resource)) return &candidate;
+    return nullptr;
+}
+
+}  // namespace
+
+HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const LoadedResource* found = ResourceOf(state, module, resource);
+    if (found == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return found->bytes.get();
+}
+
+DWORD SizeofResource(HMODULE module, HRSRC resource) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const LoadedResource* found = ResourceOf(state, module, resource);
+    if (found == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return found->size;
+}
+
+LPVOID LockResource(HGLOBAL resource) { return resource; }
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD capacity) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const std::string* known = nullptr;
+    if (module == nullptr || Value(module) == kProgramHandle) {
+        known = &state.programPath;
+    } else if (const auto found = state.modules.find(Value(module));
+               found != state.modules.end() && !found->second.dataFile) {
+        known = &found->second.path;
+    }
+    if (known == nullptr) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    if (capacity == 0 || path == nullptr) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    if (known->size() < capacity) {
+        std::copy(known->begin(), known->end(), path);
+        path[known->size()] = '\0';
+        return static_cast<DWORD>(known->size());
+    }
+    std::copy(known->begin(), known->begin() + (capacity - 1), path);
+    path[capacity - 1] = '\0';
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return capacity;
+}
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+    if (name == nullptr) return Handle(kProgramHandle);
+    std::string wanted(name);
+    if (FileName(wanted).find('.') == std::string_view::npos) wanted += ".dll";
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const bool byPath = wanted.find_first_of("\\/") != std::string::npos;
+    for (const auto& [value, module] : state.modules) {
+        if (module.dataFile) continue;
+        if (byPath ? EqualFolded(module.path, wanted) : EqualFolded(FileName(module.path), wanted))
+            return Handle(value);
+    }
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+namespace platform::module_files {
+
+void PutFile(const std::string& path, std::vector<Resource> resources) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    auto image = std::make_shared<Image>();
+    for (const Resource& resource : resources)
+        image->push_back(CopyResource(resource.type, resource.id, reinterpret_cast<const BYTE*>(resource.bytes.data()),
+                                      resource.bytes.size()));
+    state.files[path] = std::move(image);
+}
+
+bool RemoveFile(const std::string& path) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    return state.files.erase(path) != 0;
+}
+
+HMODULE AttachModule(const std::string& path) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const std::uintptr_t value = state.nextHandle;
+    state.nextHandle += 0x10000;
+    state.modules.emplace(value, Module{path, true, false, 0, nullptr});
+    return Handle(value);
+}
+
+bool SetModuleFileName(HMODULE module, const std::string& path) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    if (module == nullptr || Value(module) == kProgramHandle) {
+        state.programPath = path;
+        return true;
+    }
+    const auto found = state.modules.find(Value(module));
+    if (found == state.modules.end() || !found->second.attached) return false;
+    found->second.path = path;
+    return true;
+}
+
+void DetachModule(HMODULE module) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const auto found = state.modules.find(Value(module));
+    if (found != state.modules.end() && found->second.attached) state.modules.erase(found);
+}
+
+std::size_t LoadedModules() {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    std::size_t count = 0;
+    for (const auto& [value, module] : state.modules) count += module.attached ? 0 : 1;
+    return count;
+}
+
+void Reset() {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    state.files.clear();
+    state.modules.clear();
+    state.programPath = kProgramPath;
+}
+
+}  // namespace platform::module_files
