@@ -1,0 +1,178 @@
+#include "registry_text.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <stdexcept>
+
+namespace registrar_test {
+namespace {
+
+std::string Quoted(const BYTE* bytes, size_t count) {
+    std::string out = "\"";
+    for (size_t i = 0; i < count; ++i) {
+        const BYTE b = bytes[i];
+        if (b == '\\' || b == '"') {
+            out += '\\';
+            out += static_cast<char>(b);
+        } else if (b >= 0x20 && b <= 0x7E) {
+            out += static_cast<char>(b);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof(escaped), "\\x%02X", b);
+            out += escaped;
+        }
+    }
+    return out + "\"";
+}
+
+std::string ValueText(const std::string& name, DWORD type, const std::vector<BYTE>& data) {
+    std::string out =
+        name.empty() ? "@" : Quoted(reinterpret_cast<const BYTE*>(name.data()), name.size());
+    out += '=';
+    char text[32];
+    const bool plainText = type == REG_SZ && !data.empty() && data.back() == 0 &&
+                           std::find(data.begin(), data.end() - 1, BYTE{0}) == data.end() - 1;
+    if (plainText) {
+        out += "sz:" + Quoted(data.data(), data.size() - 1);
+    } else if (type == REG_DWORD && data.size() == 4) {
+        DWORD number;
+        std::memcpy(&number, data.data(), 4);
+        std::snprintf(text, sizeof(text), "dword:%08x", static_cast<unsigned>(number));
+        out += text;
+    } else {
+        std::snprintf(text, sizeof(text), "hex(%x):", static_cast<unsigned>(type));
+        out += text;
+        for (size_t i = 0; i < data.size(); ++i) {
+            std::snprintf(text, sizeof(text), i == 0 ? "%02x" : ",%02x", data[i]);
+            out += text;
+        }
+    }
+    return out;
+}
+
+class OpenKey {
+public:
+    OpenKey(HKEY root, const std::string& path, REGSAM access) {
+        status_ = RegOpenKeyExA(root, path.empty() ? nullptr : path.c_str(), 0, access, &key_);
+        if (status_ != ERROR_SUCCESS) key_ = nullptr;
+    }
+    ~OpenKey() {
+        if (key_ != nullptr) RegCloseKey(key_);
+    }
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+    HKEY get() const { return key_; }
+    LONG status() const { return status_; }
+
+private:
+    HKEY key_ = nullptr;
+    LONG status_ = ERROR_SUCCESS;
+};
+
+std::vector<std::string> SubkeyNames(HKEY key) {
+    std::vector<std::string> names;
+    for (DWORD index = 0;; ++index) {
+        char name[512];
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, size);
+    }
+    return names;
+}
+
+// Buffers reused across the whole walk: a registry read calls the registry
+// tens of thousands of times on a full Wine prefix.
+struct ReadBuffers {
+    std::vector<char> name = std::vector<char>(16384);
+    std::vector<BYTE> data = std::vector<BYTE>(4096);
+};
+
+void ReadKey(HKEY key, const std::string& shown, ReadBuffers& buffers, std::vector<std::string>& lines) {
+    if (!shown.empty()) lines.push_back(shown);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = static_cast<DWORD>(buffers.name.size());
+        DWORD dataSize = static_cast<DWORD>(buffers.data.size());
+        DWORD type = 0;
+        LONG status = RegEnumValueA(key, index, buffers.name.data(), &nameSize, nullptr, &type,
+                                    buffers.data.data(), &dataSize);
+        if (status == ERROR_MORE_DATA) {
+            buffers.data.resize(dataSize);
+            nameSize = static_cast<DWORD>(buffers.name.size());
+            status = RegEnumValueA(key, index, buffers.name.data(), &nameSize, nullptr, &type,
+                                   buffers.data.data(), &dataSize);
+        }
+        if (status != ERROR_SUCCESS) break;
+        const std::vector<BYTE> data(buffers.data.begin(), buffers.data.begin() + dataSize);
+        lines.push_back(shown + ": " + ValueText(std::string(buffers.name.data(), nameSize), type, data));
+    }
+    for (const std::string& child : SubkeyNames(key)) {
+        const OpenKey opened(key, child, KEY_READ);
+        if (opened.get() != nullptr)
+            ReadKey(opened.get(), shown.empty() ? child : shown + "\\" + child, buffers, lines);
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::vector<std::string> ReadTree(HKEY root, const std::string& path) {
+    std::vector<std::string> lines;
+    const OpenKey key(root, path, KEY_READ);
+    if (key.get() == nullptr) return lines;
+    ReadBuffers buffers;
+    ReadKey(key.get(), "", buffers, lines);
+    return Sorted(std::move(lines));
+}
+
+std::vector<std::string> LinesAdded(const std::vector<std::string>& before,
+                                    const std::vector<std::string>& after) {
+    const std::multiset<std::string> old(before.begin(), before.end());
+    std::vector<std::string> added;
+    for (const std::string& line : after) {
+        if (old.count(line) == 0) added.push_back(line);
+    }
+    return added;
+}
+
+bool KeyExists(HKEY root, const std::string& path) { return OpenKey(root, path, KEY_READ).get() != nullptr; }
+
+void PutKey(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        // The stand-in creates one level at a time, like the scripts do.
+        const size_t slash = path.rfind('\\');
+        if (slash == std::string::npos) throw std::runtime_error("cannot create key " + path);
+        PutKey(root, path.substr(0, slash));
+        if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS)
+            throw std::runtime_error("cannot create key " + path);
+    }
+    RegCloseKey(key);
+}
+
+void PutText(HKEY root, const std::string& path, const char* valueName, const std::string& text) {
+    PutKey(root, path);
+    const OpenKey key(root, path, KEY_READ | KEY_WRITE);
+    if (RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot set a value under " + path);
+}
+
+void RemoveTree(HKEY root, const std::string& path) {
+    {
+        const OpenKey key(root, path, KEY_READ | KEY_WRITE);
+        if (key.get() == nullptr) return;
+        for (const std::string& child : SubkeyNames(key.get())) RemoveTree(root, path + "\\" + child);
+    }
+    RegDeleteKeyA(root, path.c_str());
+}
+
+}  // namespace registrar_test
