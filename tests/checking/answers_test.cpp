@@ -1,0 +1,275 @@
+// Every answer of the three methods, through the methods themselves, against
+// the fixture servers registered in the test prefix's registry.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/allocation.h"
+#include "tests/checking/checking_support.h"
+
+namespace checking_tests {
+namespace {
+
+using fixtures::FixturePath;
+
+const std::wstring kNotRegistered = Wide(TestGuid(0x01));  // a class nobody registers
+
+class Answers : public ::testing::Test {
+protected:
+    // A class that can be created through its in-process handler (the
+    // versioned server), so that its InProcServer32 entry can say anything.
+    std::wstring HandledClass(int number) {
+        const std::string guid = TestGuid(number);
+        registrations_.Machine(guid).InprocHandler(FixturePath(fixtures::kVersionedServer));
+        return Wide(guid);
+    }
+    std::wstring HandledClassWithServerPath(int number, const std::string& path, DWORD type = REG_SZ) {
+        const std::string guid = TestGuid(number);
+        auto& registration = registrations_.Machine(guid);
+        registration.InprocHandler(FixturePath(fixtures::kVersionedServer));
+        registration.InprocServer(path, type);
+        return Wide(guid);
+    }
+    std::wstring ServerClass(int number, const char* server, DWORD type = REG_SZ) {
+        const std::string guid = TestGuid(number);
+        registrations_.Machine(guid).InprocServer(FixturePath(server), type);
+        return Wide(guid);
+    }
+
+    Registrations registrations_;
+    HostedChecker hosted_;
+};
+
+TEST_F(Answers, AnInstalledControlWithAVersion) {
+    const std::wstring control = ServerClass(0x10, fixtures::kVersionedServer);
+    EXPECT_EQ(hosted_.GetControlVersion(control), Text(L"1.0.0.1"));
+    EXPECT_EQ(hosted_.IsValidControl(control, L"1.0.0.1"), Text(L"true"));
+    EXPECT_EQ(hosted_.IsValidControl(control, L"1.0.0.10"), Text(L"false"));  // text, not numbers
+    EXPECT_EQ(hosted_.IsValidControl(control, L"1.0.0.01"), Text(L"false"));
+    EXPECT_EQ(hosted_.IsValidControl(control, L"7.7.7.7"), Text(L"false"));  // the product version isn't read
+    EXPECT_EQ(hosted_.IsValidControl(control, L"1.0.0.1\0x"), Text(L"true"));  // read up to the first NUL
+    // Nine characters are compared, ten are refused, but only once the file is read.
+    EXPECT_EQ(hosted_.IsValidControl(control, L"123456789"), Text(L"false"));
+    EXPECT_EQ(hosted_.IsValidControl(control, L"1234567890"), Text(L"ERR CompareVersionInvalid"));
+    EXPECT_EQ(hosted_.Checker().FileVersion(), std::string("1.0.0.1"));
+}
+
+TEST_F(Answers, ArgumentsAreCheckedBeforeTheControl) {
+    const std::wstring control = ServerClass(0x11, fixtures::kVersionedServer);
+    const Answer invalid = Text(L"ERR InvalidParameters");
+    for (const std::wstring& guid : {control.substr(0, 37), control + L"}", std::wstring()}) {
+        EXPECT_EQ(hosted_.IsValidControl(guid, L"1.0.0.1"), invalid);
+        EXPECT_EQ(hosted_.GetControlVersion(guid), invalid);
+    }
+    EXPECT_EQ(hosted_.IsValidControl(control, L""), invalid);
+    EXPECT_EQ(hosted_.IsValidControl(L"{not a guid, but thirty-eight long!!!}", L""), invalid);
+
+    ControlChecker& checker = hosted_.Checker();
+    const Arg guid(control), null;
+    EXPECT_EQ(Ask([&](BSTR* out) { return checker.isValidControl(guid, null, out); }), invalid);  // null version
+    EXPECT_EQ(Ask([&](BSTR* out) { return checker.getControlVersion(null, out); }), invalid);      // null GUID
+}
+
+TEST_F(Answers, TextsThatAreNoClassIdentifier) {
+    const Answer invalid = Text(L"ERR InvalidGUID");
+    const std::wstring notHex = L"{7E3A51C0-93B2-4C1D-A0E4-5F610000000G}";
+    ASSERT_EQ(notHex.size(), 38u);
+    EXPECT_EQ(hosted_.IsValidControl(notHex, L"1.0.0.1"), invalid);
+    EXPECT_EQ(hosted_.GetControlVersion(notHex), invalid);
+    // An embedded NUL counts in the length but ends the text that is parsed.
+    std::wstring cut = Wide(TestGuid(0x12));
+    cut[20] = L'\0';
+    EXPECT_EQ(hosted_.GetControlVersion(cut), invalid);
+}
+
+TEST_F(Answers, ClassesThatCantBeCreatedInProcessWithIDispatch) {
+    const Answer notRegistered = Text(L"ERR CLSIDNotRegistered");
+    const std::string localOnly = TestGuid(0x13);
+    registrations_.Machine(localOnly).LocalServer("C:\\windows\\notepad.exe");
+    const std::wstring noDispatch = ServerClass(0x14, fixtures::kNoDispatchServer);
+    const std::wstring missingServer = ServerClass(0x15, "no-such-server.dll");
+
+    for (const std::wstring& control : {kNotRegistered, Wide(localOnly), noDispatch}) {
+        EXPECT_EQ(hosted_.IsValidControl(control, L"1.0.0.1"), notRegistered);
+        EXPECT_EQ(hosted_.GetControlVersion(control), notRegistered);
+        // Unregistered wins over a version that is too long.
+        EXPECT_EQ(hosted_.IsValidControl(control, L"1234567890"), notRegistered);
+    }
+    EXPECT_EQ(hosted_.GetControlVersion(missingServer), notRegistered);
+}
+
+TEST_F(Answers, RegistrationsThatCantBeReadFromTheMachine) {
+    // No InProcServer32 key: the class is made by its handler.
+    EXPECT_EQ(hosted_.GetControlVersion(HandledClass(0x20)), Text(L"ERR 2"));
+    EXPECT_EQ(hosted_.IsValidControl(HandledClass(0x21), L"1.0.0.1"), Text(L"ERR 2"));
+
+    // Registered for the current user only: creatable, but the machine's registry doesn't know it.
+    const std::string userOnly = TestGuid(0x22);
+    registrations_.CurrentUser(userOnly).InprocServer(FixturePath(fixtures::kVersionedServer));
+    registrations_.RegisterInClassTable(userOnly, fixtures::kVersionedServer);
+    EXPECT_EQ(hosted_.GetControlVersion(Wide(userOnly)), Text(L"ERR 2"));
+
+    // A path with an environment reference is refused, not expanded.
+    const std::wstring expandable = ServerClass(0x23, fixtures::kVersionedServer, REG_EXPAND_SZ);
+    EXPECT_EQ(hosted_.GetControlVersion(expandable), Text(L"ERR CannotProcessThisDataType"));
+    EXPECT_EQ(hosted_.IsValidControl(expandable, L"1.0.0.1"), Text(L"ERR CannotProcessThisDataType"));
+}
+
+TEST_F(Answers, ServerPathsAreTakenAsStored) {
+    const Answer notFound = Text(L"ERR FileNotFound\n");
+    const std::string versioned = FixturePath(fixtures::kVersionedServer);
+    const std::wstring missing = HandledClassWithServerPath(0x30, "C:\\no\\such\\server.dll");
+    const std::wstring quoted = HandledClassWithServerPath(0x31, "\"" + versioned + "\"");
+    const std::wstring bareName = HandledClassWithServerPath(0x32, fixtures::kVersionedServer);
+    const std::wstring withReference = HandledClassWithServerPath(0x33, "%SystemRoot%\\system32\\ole32.dll");
+    for (const std::wstring& control : {missing, quoted, bareName, withReference}) {
+        EXPECT_EQ(hosted_.GetControlVersion(control), notFound);
+        EXPECT_EQ(hosted_.IsValidControl(control, L"1.0.0.1"), notFound);
+        EXPECT_EQ(hosted_.IsValidControl(control, L"1234567890"), notFound);  // the file is looked at first
+    }
+}
+
+TEST_F(Answers, FilesWithoutAReadableVersion) {
+    char windows[MAX_PATH];
+    ASSERT_NE(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+    const std::wstring folder = HandledClassWithServerPath(0x40, windows);
+    const std::wstring unversioned = ServerClass(0x41, fixtures::kUnversionedServer);
+    for (const std::wstring& control : {folder, unversioned}) {
+        EXPECT_EQ(hosted_.GetControlVersion(control), Text(L"VersionNotSpecified\n"));
+        // The comparison replaces the notice: an expected version is never empty.
+        EXPECT_EQ(hosted_.IsValidControl(control, L"1.0.0.1"), Text(L"false"));
+    }
+    // A version resource whose root block is empty: the text of length zero, not null.
+    const std::wstring emptyBlock = ServerClass(0x42, fixtures::kEmptyVersionServer);
+    EXPECT_EQ(hosted_.GetControlVersion(emptyBlock), Text(L""));
+    EXPECT_EQ(hosted_.IsValidControl(emptyBlock, L"1.0.0.1"), Text(L"false"));
+}
+
+// A file at the end of a path of exactly `length` characters, copied from the
+// versioned server.
+class LongPath {
+public:
+    explicit LongPath(std::size_t length) {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        const std::string file = "\\v.dll";
+        directory_ = std::string(temp) + std::string(length - std::string(temp).size() - file.size(), 'd');
+        path_ = directory_ + file;
+        CreateDirectoryA(directory_.c_str(), nullptr);
+        copied_ = CopyFileA(FixturePath(fixtures::kVersionedServer).c_str(), path_.c_str(), FALSE) != 0;
+    }
+    ~LongPath() {
+        DeleteFileA(path_.c_str());
+        RemoveDirectoryA(directory_.c_str());
+    }
+    const std::string& Path() const { return path_; }
+    bool Copied() const { return copied_; }
+
+private:
+    std::string directory_, path_;
+    bool copied_ = false;
+};
+
+TEST_F(Answers, ServerPathsUpToTheBufferLimit) {
+    const LongPath fits(259);  // 260 bytes with its terminator
+    ASSERT_TRUE(fits.Copied());
+    ASSERT_EQ(fits.Path().size(), 259u);
+    EXPECT_EQ(hosted_.GetControlVersion(HandledClassWithServerPath(0x50, fits.Path())), Text(L"1.0.0.1"));
+    EXPECT_EQ(hosted_.Checker().ModulePath(), fits.Path());
+
+    const std::string tooLong(260, 'p');
+    EXPECT_EQ(hosted_.GetControlVersion(HandledClassWithServerPath(0x51, tooLong)), Text(L"ERR 234"));
+
+    // 260 characters stored without a terminator are refused too, not read past.
+    const std::string guid = TestGuid(0x52);
+    auto& registration = registrations_.Machine(guid);
+    registration.InprocHandler(FixturePath(fixtures::kVersionedServer));
+    registration.Key().SetWideBytes("InProcServer32", nullptr, REG_SZ, std::wstring(260, L'p'));
+    EXPECT_EQ(hosted_.GetControlVersion(Wide(guid)), Text(L"ERR 234"));
+}
+
+TEST_F(Answers, TwoCallsNeverShareText) {
+    const std::wstring installed = ServerClass(0x60, fixtures::kVersionedServer);
+    const std::wstring missing = HandledClassWithServerPath(0x61, "C:\\no\\such\\server.dll");
+    EXPECT_EQ(hosted_.IsValidControl(installed, L"1234567890"), Text(L"ERR CompareVersionInvalid"));
+    EXPECT_EQ(hosted_.GetControlVersion(missing), Text(L"ERR FileNotFound\n"));
+    EXPECT_EQ(hosted_.GetControlVersion(missing), Text(L"ERR FileNotFound\n"));
+    EXPECT_EQ(hosted_.GetControlVersion(installed), Text(L"1.0.0.1"));
+    // A version read earlier doesn't stand in for a file without one.
+    const std::wstring unversioned = ServerClass(0x62, fixtures::kUnversionedServer);
+    EXPECT_EQ(hosted_.IsValidControl(unversioned, L"1.0.0.1"), Text(L"false"));
+    EXPECT_EQ(hosted_.Checker().PendingText(), nullptr);
+}
+
+TEST_F(Answers, TheOutParameterIsReleasedAndAlwaysWritten) {
+    const long live = platform::allocation_seam::LiveStrings();
+    ControlChecker& checker = hosted_.Checker();
+    const Arg shortGuid(L"short"), null;
+    EXPECT_EQ(Ask([&](BSTR* out) { return checker.getControlVersion(shortGuid, out); },
+                  platform::AllocString(L"held by the caller")),
+              Text(L"ERR InvalidParameters"));
+    EXPECT_EQ(Ask([&](BSTR* out) { return checker.getPackageVersion(out); }, platform::AllocString(L"held again"))
+                  .status,
+              S_OK);
+    ControlChecker siteless;
+    EXPECT_EQ(Ask([&](BSTR* out) { return siteless.isValidControl(null, null, out); },
+                  platform::AllocString(L"and again")),
+              Text(L"ERR InvalidDomain"));
+    // Each string held on entry was released: none is left alive.
+    EXPECT_EQ(platform::allocation_seam::LiveStrings(), live);
+
+    EXPECT_EQ(hosted_.Checker().isValidControl(Arg(), Arg(), nullptr), E_POINTER);
+    EXPECT_EQ(hosted_.Checker().getControlVersion(Arg(), nullptr), E_POINTER);
+    EXPECT_EQ(hosted_.Checker().getPackageVersion(nullptr), E_POINTER);
+}
+
+TEST_F(Answers, ApartmentCountIsLeftAsFound) {
+    const std::wstring installed = ServerClass(0x70, fixtures::kVersionedServer);
+    EXPECT_EQ(hosted_.GetControlVersion(installed), Text(L"1.0.0.1"));
+    EXPECT_EQ(hosted_.GetControlVersion(kNotRegistered), Text(L"ERR CLSIDNotRegistered"));
+    // Still uninitialised: the first initialisation here is a new one.
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    CoUninitialize();
+
+    // A thread of the multithreaded apartment refuses the call's own
+    // initialisation; its count must stay as its owner set it.
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    hosted_.GetControlVersion(kNotRegistered);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);  // still initialised
+    CoUninitialize();
+    CoUninitialize();
+}
+
+TEST_F(Answers, StepsReplaceOrAppendThePendingResult) {
+    const long live = platform::allocation_seam::LiveStrings();
+    {
+        ControlChecker checker;
+        // A key path that won't fit: the registry isn't asked.
+        const std::string tooLong(222, 'g');
+        EXPECT_EQ(checker.LookupModulePath(tooLong.c_str()), E_FAIL);
+        ASSERT_NE(checker.PendingText(), nullptr);
+        EXPECT_STREQ(checker.PendingText(), L"ERR 122");
+        // The longest text that fits reaches the registry, which knows no such key.
+        EXPECT_EQ(checker.LookupModulePath(std::string(221, 'g').c_str()), E_FAIL);
+        EXPECT_STREQ(checker.PendingText(), L"ERR 2");
+
+        // A successful lookup leaves the text as it was; a missing file appends
+        // its line to it with nothing in between.
+        const std::string missing = TestGuid(0x80);
+        registrations_.Machine(missing).InprocServer("C:\\no\\such\\server.dll");
+        EXPECT_EQ(checker.LookupModulePath(missing.c_str()), S_OK);
+        EXPECT_STREQ(checker.ModulePath(), "C:\\no\\such\\server.dll");
+        EXPECT_STREQ(checker.PendingText(), L"ERR 2");
+        EXPECT_EQ(checker.ReadFileVersion(), E_FAIL);
+        EXPECT_STREQ(checker.PendingText(), L"ERR 2ERR FileNotFound\n");
+
+        // The comparison replaces whatever was there.
+        EXPECT_EQ(checker.CompareVersion("1.0.0.1"), E_FAIL);
+        EXPECT_STREQ(checker.PendingText(), L"false");
+        // The checker frees what it still holds when it goes.
+    }
+    EXPECT_EQ(platform::allocation_seam::LiveStrings(), live);
+}
+
+}  // namespace
+}  // namespace checking_tests
