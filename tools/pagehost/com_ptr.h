@@ -45,6 +45,13 @@ public:
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     Bstr(Bstr&& other) noexcept : s_(std::exchange(other.s_, nullptr)) {}
+    Bstr& operator=(Bstr&& other) noexcept {
+        if (this != &other) {
+            SysFreeString(s_);
+            s_ = std::exchange(other.s_, nullptr);
+        }
+        return *this;
+    }
     ~Bstr() { SysFreeString(s_); }
 
     BSTR get() const { return s_; }
