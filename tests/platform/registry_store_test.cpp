@@ -1,0 +1,230 @@
+// The stand-in registry's own promises beyond the shared contract: the classes
+// view, the text form used to seed and inspect it, handle accounting, injected
+// failures, and the places where it is as strict as Windows rather than Wine.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/host/registry_store.h"
+#include "platform/win32.h"
+
+namespace {
+
+namespace store = platform::registry_store;
+
+class RegistryStore : public ::testing::Test {
+protected:
+    void SetUp() override { store::Reset(); }
+    void TearDown() override {
+        EXPECT_EQ(store::OpenHandles(), 0u) << store::DescribeOpenHandles();
+        store::Reset();
+    }
+};
+
+HKEY CreateKey(HKEY parent, const char* path, LONG expected = ERROR_SUCCESS, REGSAM access = KEY_READ | KEY_WRITE) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(parent, path, 0, nullptr, 0, access, nullptr, &key, nullptr), expected) << path;
+    return key;
+}
+
+TEST_F(RegistryStore, ClassesRootIsTheMachinesClassesKey) {
+    HKEY written = CreateKey(HKEY_CLASSES_ROOT, "CLSID\\{X}\\InprocServer32");
+    ASSERT_EQ(RegSetValueExA(written, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\x.ocx"), 9),
+              ERROR_SUCCESS);
+    RegCloseKey(written);
+    HKEY read = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{X}\\InprocServer32", 0, KEY_READ, &read),
+              ERROR_SUCCESS);
+    char path[MAX_PATH];
+    DWORD size = sizeof(path);
+    EXPECT_EQ(RegQueryValueExA(read, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size), ERROR_SUCCESS);
+    EXPECT_STREQ(path, "C:\\x.ocx");
+    RegCloseKey(read);
+    EXPECT_EQ(store::Dump(),
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID]\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{X}]\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{X}\\InprocServer32]\n"
+              "@=sz:\"C:\\\\x.ocx\"\n");
+    EXPECT_EQ(store::Dump(HKEY_CLASSES_ROOT, "clsid\\{x}"),
+              "[HKEY_CLASSES_ROOT\\CLSID\\{X}]\n"
+              "[HKEY_CLASSES_ROOT\\CLSID\\{X}\\InprocServer32]\n"
+              "@=sz:\"C:\\\\x.ocx\"\n");
+    EXPECT_EQ(store::Dump(HKEY_CLASSES_ROOT, "NoSuchKey"), "");
+}
+
+TEST_F(RegistryStore, FreshStoreDumpsAsNothingAndItsMachineKeysStay) {
+    EXPECT_EQ(store::Dump(), "");
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, ""), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(store::Dump(), "");
+}
+
+// Seeded in any order and spelling; dumped sorted, in the one canonical form.
+constexpr const char* kSeed =
+    "; a comment, then a blank line\n"
+    "\n"
+    "[HKCU\\Software\\Zeta]\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Alpha]\n"
+    "\"version\"=dword:00010002\n"
+    "@=sz:\"quote \\\" backslash \\\\ byte \\xE9\"\n"
+    "\"Bare\"=hex(1):61,62,63\n"
+    "\"list\"=hex(7):61,00,62,00,00\n"
+    "\"Empty\"=hex(3):\n"
+    "[HKLM\\SOFTWARE\\Classes\\Tervagon.ControlInstaller]\n"
+    "@=sz:\"ControlInstaller Class\"\n";
+
+constexpr const char* kCanonical =
+    "[HKEY_CURRENT_USER\\Software]\n"
+    "[HKEY_CURRENT_USER\\Software\\Alpha]\n"
+    "@=sz:\"quote \\\" backslash \\\\ byte \\xE9\"\n"
+    "\"Bare\"=hex(1):61,62,63\n"
+    "\"Empty\"=hex(3):\n"
+    "\"list\"=hex(7):61,00,62,00,00\n"
+    "\"version\"=dword:00010002\n"
+    "[HKEY_CURRENT_USER\\Software\\Zeta]\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Tervagon.ControlInstaller]\n"
+    "@=sz:\"ControlInstaller Class\"\n";
+
+TEST_F(RegistryStore, SeedAndDumpShareOneTextForm) {
+    std::string error;
+    ASSERT_TRUE(store::Seed(kSeed, &error)) << error;
+    EXPECT_EQ(store::Dump(), kCanonical);
+    // What was seeded is what the registry functions read.
+    HKEY alpha = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Alpha", 0, KEY_READ, &alpha), ERROR_SUCCESS);
+    BYTE data[64];
+    DWORD size = sizeof(data), type = 0;
+    ASSERT_EQ(RegQueryValueExA(alpha, "Bare", nullptr, &type, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD{REG_SZ});
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), "abc");
+    size = sizeof(data);
+    ASSERT_EQ(RegQueryValueExA(alpha, "version", nullptr, &type, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD{REG_DWORD});
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), std::string("\x02\x00\x01\x00", 4));
+    size = sizeof(data);
+    ASSERT_EQ(RegQueryValueExA(alpha, "", nullptr, &type, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), std::string("quote \" backslash \\ byte \xE9", 27));
+    RegCloseKey(alpha);
+    // The dump seeds an identical store.
+    const std::string dumped = store::Dump();
+    store::Reset();
+    ASSERT_TRUE(store::Seed(dumped, &error)) << error;
+    EXPECT_EQ(store::Dump(), dumped);
+}
+
+TEST_F(RegistryStore, MalformedSeedLinesAreReportedByNumber) {
+    struct Case {
+        const char* text;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"\"v\"=sz:\"x\"\n", "line 1:"},
+        {"[HKCU\\A]\n\"v\"=sz:\"unclosed\n", "line 2:"},
+        {"[HKCU\\A\n", "line 1:"},
+        {"[NOROOT\\A]\n", "line 1:"},
+        {"[HKCU\\A\\\\B]\n", "line 1:"},
+        {"[HKCU\\A]\n\"v\"=dword:123456789\n", "line 2:"},
+        {"[HKCU\\A]\n\"v\"=hex(3):1,2\n", "line 2:"},
+        {"[HKCU\\A]\n\"v\"=hex(3):01,,02\n", "line 2:"},
+        {"[HKCU\\A]\n\"v\"=qword:1\n", "line 2:"},
+        {"[HKCU\\A]\n\"v\"=sz:\"x\" trailing\n", "line 2:"},
+        {"[HKCU\\A]\n\"v\"=sz:\"\\q\"\n", "line 2:"},
+    };
+    for (const Case& c : cases) {
+        store::Reset();
+        std::string error;
+        EXPECT_FALSE(store::Seed(c.text, &error)) << c.text;
+        EXPECT_EQ(error.rfind(c.line, 0), 0u) << c.text << " -> " << error;
+    }
+    const std::string tooLong = "[HKCU\\" + std::string(256, 'k') + "]\n";
+    EXPECT_FALSE(store::Seed(tooLong));
+}
+
+TEST_F(RegistryStore, OpenHandlesAreCountedAndResetInvalidatesThem) {
+    HKEY first = CreateKey(HKEY_CURRENT_USER, "Software\\A");
+    HKEY second = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\A", 0, KEY_READ, &second), ERROR_SUCCESS);
+    EXPECT_EQ(store::OpenHandles(), 2u);
+    EXPECT_NE(store::DescribeOpenHandles().find("HKEY_CURRENT_USER\\Software\\A"), std::string::npos);
+    EXPECT_EQ(RegCloseKey(first), ERROR_SUCCESS);
+    EXPECT_EQ(store::OpenHandles(), 1u);
+    store::Reset();
+    EXPECT_EQ(store::OpenHandles(), 0u);
+    EXPECT_EQ(RegCloseKey(second), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegSetValueExA(second, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryStore, StricterThanWineWhereWindowsIs) {
+    // Windows refuses key names over 255 characters; Wine takes them.
+    const std::string tooLong(256, 'k');
+    CreateKey(HKEY_CURRENT_USER, tooLong.c_str(), ERROR_INVALID_PARAMETER);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, tooLong.c_str(), 0, KEY_READ, &key), ERROR_INVALID_PARAMETER);
+    // Creating a subkey needs KEY_CREATE_SUB_KEY on the parent; opening an existing one does not.
+    HKEY parent = CreateKey(HKEY_CURRENT_USER, "Software\\Parent");
+    HKEY child = CreateKey(parent, "Existing");
+    RegCloseKey(child);
+    RegCloseKey(parent);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Parent", 0, KEY_READ, &parent), ERROR_SUCCESS);
+    CreateKey(parent, "New\\Deeper", ERROR_ACCESS_DENIED);
+    child = CreateKey(parent, "Existing");
+    EXPECT_NE(child, nullptr);
+    RegCloseKey(child);
+    DWORD subkeys = 0;
+    EXPECT_EQ(RegQueryInfoKeyA(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subkeys, 1u);  // nothing was made by the refused creation
+    RegCloseKey(parent);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Parent", 0, KEY_WRITE, &parent), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryInfoKeyA(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_ACCESS_DENIED);
+    RegCloseKey(parent);
+}
+
+TEST_F(RegistryStore, TextWithoutTerminatorGetsNoneAdded) {
+    HKEY key = CreateKey(HKEY_CURRENT_USER, "Software\\Bare");
+    ASSERT_EQ(RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("abcX"), 3), ERROR_SUCCESS);
+    BYTE data[8];
+    std::memset(data, 0xCC, sizeof(data));
+    DWORD size = sizeof(data);
+    ASSERT_EQ(RegQueryValueExA(key, nullptr, nullptr, nullptr, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(data[3], 0xCC);  // a reader that needs a terminator must add its own
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryStore, InjectedFailureHitsTheChosenCallOnly) {
+    HKEY key = CreateKey(HKEY_CURRENT_USER, "Software\\Injected");
+    store::FailNth(store::Operation::SetValue, 2, ERROR_OUTOFMEMORY);
+    const BYTE data[] = "x";
+    EXPECT_EQ(RegSetValueExA(key, "first", 0, REG_SZ, data, 2), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, "second", 0, REG_SZ, data, 2), ERROR_OUTOFMEMORY);
+    EXPECT_EQ(RegSetValueExA(key, "third", 0, REG_SZ, data, 2), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(key, "second", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+
+    store::FailNth(store::Operation::Create, 1, ERROR_ACCESS_DENIED);
+    CreateKey(key, "Refused", ERROR_ACCESS_DENIED);
+    HKEY absent = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(key, "Refused", 0, KEY_READ, &absent), ERROR_FILE_NOT_FOUND);
+
+    store::FailNth(store::Operation::DeleteKey, 1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Injected"), ERROR_ACCESS_DENIED);
+
+    store::FailNth(store::Operation::Close, 1, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(store::OpenHandles(), 1u);  // a failed close leaves the handle open
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
+    store::FailNth(store::Operation::Open, 3, ERROR_ACCESS_DENIED);
+    store::FailNth(store::Operation::Open, 0, 0);  // disarmed before it fires
+    for (int i = 0; i < 3; ++i) {
+        HKEY opened = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Injected", 0, KEY_READ, &opened), ERROR_SUCCESS);
+        RegCloseKey(opened);
+    }
+}
+
+}  // namespace
