@@ -1,0 +1,205 @@
+// IDispatch of ControlInstaller, served from the registered type library.
+#include <ocidl.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/fixtures/browser_standin.h"
+#include "tests/server/server_support.h"
+
+namespace server_tests {
+namespace {
+
+class DispatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        typeLibrary_ = new RegisteredTypeLibrary;
+        ASSERT_EQ(typeLibrary_->Status(), S_OK);
+    }
+    void TearDown() override {
+        delete typeLibrary_;
+        CoUninitialize();
+    }
+
+    static Ptr<IDispatch> Dispatch(const LoadedServer& server) {
+        Ptr<IControlInstaller> object = server.Create();
+        Ptr<IDispatch> dispatch;
+        if (object) {
+            EXPECT_EQ(object->QueryInterface(IID_IDispatch, dispatch.OutVoid()), S_OK);
+        }
+        return dispatch;
+    }
+
+    static HRESULT IdOf(IDispatch* dispatch, const wchar_t* name, DISPID* id) {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        return dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+    }
+
+private:
+    RegisteredTypeLibrary* typeLibrary_ = nullptr;
+};
+
+TEST_F(DispatchTest, OneTypeInformationWhateverTheIndex) {
+    LoadedServer server;
+    Ptr<IDispatch> dispatch = Dispatch(server);
+    ASSERT_TRUE(dispatch);
+    UINT count = 0;
+    EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(dispatch->GetTypeInfoCount(nullptr), E_POINTER);
+
+    Ptr<ITypeInfo> first;
+    Ptr<ITypeInfo> seventh;
+    ASSERT_EQ(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, first.Out()), S_OK);
+    ASSERT_EQ(dispatch->GetTypeInfo(7, LOCALE_USER_DEFAULT, seventh.Out()), S_OK);
+    EXPECT_EQ(first.Get(), seventh.Get());
+    EXPECT_EQ(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
+
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(first->GetTypeAttr(&attributes), S_OK);
+    EXPECT_TRUE(IsEqualIID(attributes->guid, IID_IControlInstaller));
+    first->ReleaseTypeAttr(attributes);
+    // The richer form of the type information is the one kept.
+    Ptr<ITypeInfo2> richer;
+    EXPECT_EQ(first->QueryInterface(IID_ITypeInfo2, richer.OutVoid()), S_OK);
+}
+
+TEST_F(DispatchTest, NamesResolveExactlyFromTheCacheAndOtherwiseThroughTheTypeInformation) {
+    LoadedServer server;
+    Ptr<IDispatch> dispatch = Dispatch(server);
+    ASSERT_TRUE(dispatch);
+    struct Case {
+        const wchar_t* name;
+        HRESULT status;
+        DISPID id;
+    };
+    const Case cases[] = {
+        {L"isValidControl", S_OK, 1},
+        {L"getControlVersion", S_OK, 2},
+        {L"getPackageVersion", S_OK, 3},
+        {L"ISVALIDCONTROL", S_OK, 1},     // another letter case: the type information
+        {L"GetPackageVersion", S_OK, 3},
+        {L"isValidControlX", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN},
+        {L"isValidContro", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN},
+        {L"", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN},
+    };
+    // Twice: the first round builds the name cache, the second answers from it.
+    for (int round = 0; round < 2; ++round) {
+        for (const Case& c : cases) {
+            DISPID id = 12345;
+            EXPECT_EQ(IdOf(dispatch.Get(), c.name, &id), c.status) << Narrow(c.name);
+            if (c.status == S_OK) {
+                EXPECT_EQ(id, c.id) << Narrow(c.name);
+            }
+        }
+    }
+    // Several names at once go to the type information, which also knows the
+    // parameters' names.
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"isValidControl"), const_cast<LPOLESTR>(L"inBstrVersion"),
+                        const_cast<LPOLESTR>(L"inBstrGuid")};
+    DISPID ids[3] = {};
+    ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 3, LOCALE_USER_DEFAULT, ids), S_OK);
+    EXPECT_EQ(ids[0], 1);
+    EXPECT_EQ(ids[1], 1);
+    EXPECT_EQ(ids[2], 0);
+}
+
+// Calls by DISPID as page script makes them: arguments in reverse order.
+TEST_F(DispatchTest, InvokeCallsTheMethodsWithTheirArguments) {
+    LoadedServer server;
+    Ptr<IDispatch> dispatch = Dispatch(server);
+    ASSERT_TRUE(dispatch);
+    Ptr<IControlInstaller> vtable;
+    ASSERT_EQ(dispatch->QueryInterface(IID_IControlInstaller, vtable.OutVoid()), S_OK);
+    Ptr<IObjectWithSite> withSite;
+    ASSERT_EQ(dispatch->QueryInterface(IID_IObjectWithSite, withSite.OutVoid()), S_OK);
+    Ptr<fixtures::StandInSite> browser(
+        fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
+    ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
+
+    Bstr guid(L"not a class identifier");
+    Bstr version(L"1.0.0.1");
+    Bstr expectedValid, expectedVersion, expectedPackage;
+    ASSERT_EQ(vtable->isValidControl(guid.Get(), version.Get(), expectedValid.Out()), S_OK);
+    ASSERT_EQ(vtable->getControlVersion(guid.Get(), expectedVersion.Out()), S_OK);
+    ASSERT_EQ(vtable->getPackageVersion(expectedPackage.Out()), S_OK);
+
+    struct Call {
+        DISPID id;
+        std::vector<BSTR> arguments;  // in the method's order
+        const Bstr* expected;
+    };
+    const Call calls[] = {
+        {1, {guid.Get(), version.Get()}, &expectedValid},
+        {2, {guid.Get()}, &expectedVersion},
+        {3, {}, &expectedPackage},
+    };
+    for (const Call& call : calls) {
+        std::vector<VARIANTARG> arguments(call.arguments.size());
+        for (size_t index = 0; index < call.arguments.size(); ++index) {
+            VARIANTARG& argument = arguments[call.arguments.size() - 1 - index];
+            VariantInit(&argument);
+            argument.vt = VT_BSTR;
+            argument.bstrVal = call.arguments[index];
+        }
+        DISPPARAMS parameters = {arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+        VARIANT result;
+        VariantInit(&result);
+        EXCEPINFO exception = {};
+        UINT argumentError = 0;
+        ASSERT_EQ(dispatch->Invoke(call.id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result,
+                                   &exception, &argumentError),
+                  S_OK)
+            << "DISPID " << call.id;
+        ASSERT_EQ(result.vt, VT_BSTR);
+        EXPECT_EQ(std::wstring(result.bstrVal, SysStringLen(result.bstrVal)), call.expected->Text());
+        VariantClear(&result);
+    }
+    // A wrong argument count is the type information's to refuse.
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+              DISP_E_BADPARAMCOUNT);
+    withSite->SetSite(nullptr);
+}
+
+// Without the type library registered, IDispatch reports the loading failure
+// and caches nothing: once it is registered, the next call succeeds. The
+// vtable works all along.
+TEST(DispatchWithoutTypeLibrary, ReportsTheLoadingFailureAndTriesAgainLater) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        Ptr<ITypeLib> registered;
+        if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registered.Out()))) {
+            registered.Reset();
+            CoUninitialize();
+            GTEST_SKIP() << "the type library is registered by something else in this prefix";
+        }
+        LoadedServer server;
+        Ptr<IControlInstaller> object = server.Create();
+        ASSERT_TRUE(object);
+        Ptr<ITypeInfo> info;
+        const HRESULT notRegistered = object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Out());
+        EXPECT_TRUE(FAILED(notRegistered));
+        EXPECT_FALSE(info);
+        DISPID id = 0;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(L"isValidControl")};
+        EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), notRegistered);
+        DISPPARAMS none = {nullptr, nullptr, 0, 0};
+        EXPECT_EQ(object->Invoke(3, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+                  notRegistered);
+        Bstr answer;
+        EXPECT_EQ(object->getPackageVersion(answer.Out()), S_OK);
+        EXPECT_EQ(answer.Text(), L"ERR InvalidDomain");
+
+        RegisteredTypeLibrary typeLibrary;
+        ASSERT_EQ(typeLibrary.Status(), S_OK);
+        EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+        EXPECT_EQ(id, 1);
+    }
+    CoUninitialize();
+}
+
+}  // namespace
+}  // namespace server_tests

@@ -1,0 +1,255 @@
+#include "tests/server/server_support.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include <gtest/gtest.h>
+
+#include "server_ids.h"
+
+namespace server_tests {
+namespace {
+
+std::atomic<int> g_copies{0};
+
+}  // namespace
+
+std::wstring GuidText(const GUID& guid) {
+    wchar_t text[64] = {};
+    StringFromGUID2(guid, text, 64);
+    return text;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow += c < 128 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+std::wstring ShippedDllPath() {
+    std::wstring path;
+    for (const char* c = TERVAGON_DLL_PATH; *c != '\0'; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    if (!path.empty() && path.front() == L'\\') path = L"Z:" + path;
+    return path;
+}
+
+std::wstring ClassIdText() { return GuidText(CLSID_ControlInstaller); }
+std::wstring InterfaceIdText() { return GuidText(IID_IControlInstaller); }
+std::wstring LibraryIdText() { return GuidText(LIBID_TervagonLib); }
+std::wstring AppIdText() { return TERVAGON_APPID_WIDE; }
+
+LoadedServer::LoadedServer() {
+    wchar_t directory[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, directory);
+    path_ = std::wstring(directory) + L"tervagon-server-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(g_copies.fetch_add(1)) + L".dll";
+    if (!CopyFileW(ShippedDllPath().c_str(), path_.c_str(), FALSE)) {
+        ADD_FAILURE() << "cannot copy " << Narrow(ShippedDllPath()) << ": error " << GetLastError();
+        return;
+    }
+    module_ = LoadLibraryW(path_.c_str());
+    if (module_ == nullptr) ADD_FAILURE() << "cannot load " << Narrow(path_) << ": error " << GetLastError();
+}
+
+LoadedServer::~LoadedServer() {
+    if (module_ != nullptr) {
+        // Unloading a module that still has live objects would pull the code
+        // from under them: such a test has already failed, so it keeps the module.
+        const HRESULT unloadable = CanUnloadNow();
+        EXPECT_EQ(unloadable, S_OK) << "the test left objects of the server alive";
+        if (unloadable != S_OK) return;
+        FreeLibrary(module_);
+    }
+    DeleteFileW(path_.c_str());
+}
+
+template <class Function>
+Function LoadedServer::Export(const char* name) const {
+    if (module_ == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+}
+
+HRESULT LoadedServer::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const {
+    auto function = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
+    return function != nullptr ? function(clsid, iid, object) : E_UNEXPECTED;
+}
+
+HRESULT LoadedServer::CanUnloadNow() const {
+    auto function = Export<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow");
+    return function != nullptr ? function() : E_UNEXPECTED;
+}
+
+HRESULT LoadedServer::Register() const {
+    auto function = Export<HRESULT(STDAPICALLTYPE*)()>("DllRegisterServer");
+    return function != nullptr ? function() : E_UNEXPECTED;
+}
+
+HRESULT LoadedServer::Unregister() const {
+    auto function = Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer");
+    return function != nullptr ? function() : E_UNEXPECTED;
+}
+
+Ptr<IClassFactory> LoadedServer::Factory() const {
+    Ptr<IClassFactory> factory;
+    EXPECT_EQ(GetClassObject(CLSID_ControlInstaller, IID_IClassFactory, factory.OutVoid()), S_OK);
+    return factory;
+}
+
+Ptr<IControlInstaller> LoadedServer::Create() const {
+    Ptr<IControlInstaller> object;
+    Ptr<IClassFactory> factory = Factory();
+    if (factory) {
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IControlInstaller, object.OutVoid()), S_OK);
+    }
+    return object;
+}
+
+RegisteredTypeLibrary::RegisteredTypeLibrary() {
+    Ptr<ITypeLib> registered;
+    if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registered.Out()))) {
+        status_ = S_OK;
+        return;
+    }
+    Ptr<ITypeLib> library;
+    const std::wstring path = ShippedDllPath();
+    status_ = LoadTypeLib(path.c_str(), library.Out());
+    if (FAILED(status_)) return;
+    status_ = RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(path.c_str()), nullptr);
+    registeredHere_ = SUCCEEDED(status_);
+}
+
+RegisteredTypeLibrary::~RegisteredTypeLibrary() {
+    if (registeredHere_) UnRegisterTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+}
+
+namespace {
+
+void Dump(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) {
+    lines.push_back(path);
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD nameLength = 16384;
+        DWORD type = 0;
+        BYTE data[4096];
+        DWORD dataLength = sizeof(data);
+        const LONG status = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &dataLength);
+        if (status != ERROR_SUCCESS) break;
+        std::wstring line = path + L" | " + (nameLength == 0 ? L"@" : std::wstring(name, nameLength)) + L" = ";
+        if (type == REG_SZ || type == REG_EXPAND_SZ) {
+            line += L"s '" + std::wstring(reinterpret_cast<const wchar_t*>(data)) + L"'";
+        } else if (type == REG_DWORD) {
+            line += L"d " + std::to_wstring(*reinterpret_cast<const DWORD*>(data));
+        } else {
+            line += L"type " + std::to_wstring(type) + L", " + std::to_wstring(dataLength) + L" bytes";
+        }
+        lines.push_back(line);
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        if (RegEnumKeyExW(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        subkeys.emplace_back(name, nameLength);
+    }
+    for (const std::wstring& subkey : subkeys) {
+        HKEY child = nullptr;
+        if (RegOpenKeyExW(key, subkey.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
+        Dump(child, path + L"\\" + subkey, lines);
+        RegCloseKey(child);
+    }
+}
+
+}  // namespace
+
+std::vector<std::wstring> DumpKey(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return lines;
+    Dump(key, path, lines);
+    RegCloseKey(key);
+    std::sort(lines.begin(), lines.end(), [](const std::wstring& a, const std::wstring& b) {
+        return _wcsicmp(a.c_str(), b.c_str()) < 0;
+    });
+    return lines;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+DWORD SubkeyCount(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    DWORD count = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    return count;
+}
+
+int RunProgram(const std::wstring& commandLine) {
+    std::wstring line = commandLine;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    CloseHandle(process.hThread);
+    int result = -1;
+    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        if (GetExitCodeProcess(process.hProcess, &code)) result = static_cast<int>(code);
+    } else {
+        TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+namespace {
+
+struct ApartmentCall {
+    void (*fn)(void*);
+    void* context;
+};
+
+DWORD WINAPI ApartmentThread(void* parameter) {
+    auto* call = static_cast<ApartmentCall*>(parameter);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    call->fn(call->context);
+    CoUninitialize();
+    return 0;
+}
+
+}  // namespace
+
+void RunOnOtherApartment(void (*fn)(void* context), void* context) {
+    ApartmentCall call{fn, context};
+    HANDLE thread = CreateThread(nullptr, 0, &ApartmentThread, &call, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    const DWORD deadline = GetTickCount() + 60000;
+    for (;;) {
+        const DWORD now = GetTickCount();
+        const DWORD wait = now < deadline ? deadline - now : 0;
+        const DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0) break;
+        if (result == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            continue;
+        }
+        ADD_FAILURE() << "the other apartment did not finish";
+        TerminateThread(thread, 1);
+        break;
+    }
+    DWORD code = 1;
+    GetExitCodeThread(thread, &code);
+    EXPECT_EQ(code, 0u) << "the other apartment could not start COM";
+    CloseHandle(thread);
+}
+
+}  // namespace server_tests
