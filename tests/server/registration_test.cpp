@@ -303,5 +303,47 @@ TEST_F(RegistrationTest, EmptyCategoryKeysGoAndUnregistrationStopsAtTheFirstFail
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Interface\\" + InterfaceIdText()));
 }
 
+
+// The path limit is that of the platform's narrow module path: a DLL whose
+// path fills it can't name itself in the registry, and both directions fail
+// at their first script step before anything is written or removed.
+TEST_F(RegistrationTest, AModulePathThatFillsThePathBufferFailsBeforeAnyChange) {
+    Regsvr32(L"/u /s");
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::vector<std::wstring> directories;
+    std::wstring directory = std::wstring(temp) + L"tervagon-long-path";
+    directories.push_back(directory);
+    while (directory.size() < 270) {
+        directory += L"\\" + std::wstring(60, L'd');
+        directories.push_back(directory);
+    }
+    for (const std::wstring& each : directories) CreateDirectoryW((L"\\\\?\\" + each).c_str(), nullptr);
+    const std::wstring dll = directory + L"\\Tervagon.DLL";
+    ASSERT_TRUE(CopyFileW(ShippedDllPath().c_str(), (L"\\\\?\\" + dll).c_str(), FALSE));
+    HMODULE module = LoadLibraryW((L"\\\\?\\" + dll).c_str());
+    if (module != nullptr) {
+        char path[MAX_PATH];
+        EXPECT_EQ(GetModuleFileNameA(module, path, MAX_PATH), static_cast<DWORD>(MAX_PATH));
+        using Entry = HRESULT(STDAPICALLTYPE*)();
+        auto registerServer =
+            reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+        auto unregisterServer =
+            reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
+        ASSERT_NE(registerServer, nullptr);
+        ASSERT_NE(unregisterServer, nullptr);
+        const std::vector<std::wstring> before = Snapshot();
+        EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+        EXPECT_EQ(Snapshot(), before);
+        EXPECT_EQ(unregisterServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+        EXPECT_EQ(Snapshot(), before);
+        FreeLibrary(module);
+    }
+    DeleteFileW((L"\\\\?\\" + dll).c_str());
+    for (auto each = directories.rbegin(); each != directories.rend(); ++each)
+        RemoveDirectoryW((L"\\\\?\\" + *each).c_str());
+    if (module == nullptr) GTEST_SKIP() << "this platform loads no DLL from so long a path";
+}
+
 }  // namespace
 }  // namespace server_tests
