@@ -34,8 +34,8 @@ dll="Z:$(realpath "$win64/bin/Tervagon.DLL" | tr / '\\')"
 run regsvr32 /s "$dll"
 echo "regsvr32 $dll: done"
 clsid=$(grep -o '"{[^}]*}"' "$win64/resources/include/server_ids.h" | head -n1 | tr -d '"')
-run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" | grep -v '^$' || true
-run reg query "HKCR\\Tervagon.ControlInstaller\\CurVer" | grep -v '^$' || true
+run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" | tr -d '\r' | grep -v '^$' || true
+run reg query "HKCR\\Tervagon.ControlInstaller\\CurVer" | tr -d '\r' | grep -v '^$' || true
 run reg add 'HKLM\SOFTWARE\Talmoren Technical Support' /v version /t REG_DWORD /d "$package_version" /f >/dev/null
 echo "support package: HKLM\\SOFTWARE\\Talmoren Technical Support, version = $package_version"
 

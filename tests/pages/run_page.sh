@@ -1,21 +1,36 @@
 #!/usr/bin/env bash
 # Runs one page script in the test prefix and checks what a page would see:
-#   run_page.sh PREFIX PAGEHOST EXPECTED_OUT EXPECTED_EXIT [ERROR_PATTERN] -- PAGEHOST_ARGS...
+#   run_page.sh [--dll DLL [--package VERSION]] [--errors PATTERN] \
+#               PREFIX PAGEHOST EXPECTED_OUT EXPECTED_EXIT -- PAGEHOST_ARGS...
+# --dll: the DLL is registered with regsvr32 for this page alone (and the
+# support package's version recorded), and unregistered afterwards, so that no
+# other test's registration can stand in for it or take it away midway.
 # EXPECTED_OUT is compared byte for byte with what the script wrote; in it,
 # @FILEVERSION:name.dll@ stands for the file version of that system DLL of the
 # prefix, read here from its version resource (Wine's own DLLs change with Wine).
-# ERROR_PATTERN, when given, must match the host's error output (grep -E);
-# without it there must be no error output.
+# --errors: a pattern (grep -E) the host's error output must match; without it
+# there must be no error output.
 set -euo pipefail
+dll="" package="" pattern=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --dll) dll=$2; shift 2 ;;
+    --package) package=$2; shift 2 ;;
+    --errors) pattern=$2; shift 2 ;;
+    *) break ;;
+    esac
+done
 prefix=$1 pagehost=$2 expected=$3 expected_exit=$4
 shift 4
-pattern=""
-if [ "${1:-}" != "--" ]; then pattern=$1; shift; fi
 [ "${1:-}" = "--" ] && shift
 here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../..")
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+    if [ -n "$dll" ]; then bash "$here/registration.sh" "$prefix" unregister "$dll" || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
 
 # The fixed part of a PE version resource: signature 0xFEEF04BD, then the file
 # version as two 32-bit words, high word of each first in the dotted form.
@@ -35,6 +50,7 @@ while placeholder=$(grep -o '@FILEVERSION:[^@]*@' "$work/expected" | head -n1) &
     sed -i "s/$placeholder/$version/g" "$work/expected"
 done
 
+if [ -n "$dll" ]; then bash "$here/registration.sh" "$prefix" register "$dll" $package; fi
 status=0
 "$root/tools/wine-run.sh" "$prefix" "$pagehost" "$@" >"$work/out" 2>"$work/err" || status=$?
 
