@@ -19,12 +19,8 @@ server_running() {
   [ -f "$WINEPREFIX/.tervagon-server" ] && kill -0 "$(cat "$WINEPREFIX/.tervagon-server")" 2>/dev/null
 }
 
-start() {
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  exec 9>"$WINEPREFIX.lock"
-  flock 9
-  if server_running && [ -f "$WINEPREFIX/.tervagon-ready" ]; then return 0; fi
-  mkdir -p "$WINEPREFIX"
+# Starts the persistent server and the prefix's services, detached from our streams.
+launch() {
   if ! server_running; then
     setsid "$wineserver" -p -f </dev/null >/dev/null 2>&1 9>&- &
     echo $! >"$WINEPREFIX/.tervagon-server"
@@ -34,10 +30,28 @@ start() {
     echo "wine-prefix: wineboot failed in $WINEPREFIX" >&2
     exit 1
   fi
-  # No display here: with the null graphics driver, windows (such as the hidden
-  # one of every single-threaded COM apartment) can still be made. Without it
-  # the desktop process fails to start and each COM program waits ~20 s for it.
-  setsid "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1 9>&-
+}
+
+start() {
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 9>"$WINEPREFIX.lock"
+  flock 9
+  if server_running && [ -f "$WINEPREFIX/.tervagon-ready" ]; then return 0; fi
+  mkdir -p "$WINEPREFIX"
+  local new_prefix=0
+  [ -f "$WINEPREFIX/system.reg" ] || new_prefix=1
+  launch
+  if [ "$new_prefix" = 1 ]; then
+    # No display here: with the null graphics driver, windows (such as the
+    # hidden one of every single-threaded COM apartment) can still be made.
+    # Without it the desktop process fails to start and each COM program waits
+    # for it. The driver is read when the desktop starts, so the new prefix is
+    # started once more after the setting is in.
+    setsid "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1 9>&-
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
+    launch
+  fi
   touch "$WINEPREFIX/.tervagon-ready"
 }
 
