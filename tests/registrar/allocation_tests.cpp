@@ -76,6 +76,21 @@ TEST_F(AllocationTest, AddVariableLeavesTheTableAsItWas) {
     EXPECT_EQ(owner.VariableCount(), 0);
 }
 
+TEST(RegistrarObject, HandsOutNoInterfacesAndCountsNothing) {
+    registrar::ScriptRegistrar owner;
+    registrar::IScriptRegistrar& asInterface = owner;
+    const IID unknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+    void* object = &owner;
+    EXPECT_EQ(asInterface.QueryInterface(unknown, &object), E_NOTIMPL);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(asInterface.QueryInterface(unknown, nullptr), E_POINTER);
+    EXPECT_EQ(asInterface.AddRef(), 1u);
+    EXPECT_EQ(asInterface.Release(), 0u);
+    EXPECT_EQ(asInterface.Release(), 0u);  // still alive: it lives on its owner's stack
+    EXPECT_EQ(asInterface.AddVariable(OLESTR("Name"), OLESTR("value")), S_OK);
+    EXPECT_EQ(platform::WideString(owner.FindVariable("NAME")), OLESTR("value"));
+}
+
 TEST_F(AllocationTest, ScriptRunChangesNothingWhenExpansionRunsOut) {
     registrar::ScriptRegistrar owner;
     ASSERT_EQ(owner.AddVariable(OLESTR("Big"), Wide(std::string(3000, 'b')).c_str()), S_OK);
