@@ -52,6 +52,11 @@ start() {
     "$wineserver" -w 2>/dev/null || true
     launch
   fi
+  # The desktop closes when the last program using it ends, and a desktop
+  # started afresh for the next program often fails here, which costs each COM
+  # program seconds. A shell window open for the prefix's lifetime keeps the
+  # one desktop alive; stop ends it with the server.
+  setsid "$wine" explorer.exe </dev/null >/dev/null 2>&1 9>&- &
   touch "$WINEPREFIX/.tervagon-ready"
 }
 
