@@ -73,6 +73,27 @@ void ClearFileTime(PFILETIME time) {
     if (time != nullptr) *time = FILETIME{0, 0};
 }
 
+// What every call on a key does first, under the registry lock: answer an
+// injected failure, else find the key behind the handle and what it grants.
+LONG EnterKey(RegistryState& state, Operation operation, HKEY key, REGSAM& granted,
+              std::shared_ptr<RegistryKey>& at) {
+    LONG code = ERROR_SUCCESS;
+    if (state.InjectedFailure(operation, &code)) return code;
+    at = ResolveKey(key, &granted, &code);
+    return at ? ERROR_SUCCESS : code;
+}
+
+// Moves `at` down an existing subkey path.
+LONG OpenPath(LPCSTR subKey, std::shared_ptr<RegistryKey>& at) {
+    std::vector<std::string_view> names;
+    if (const LONG code = SplitPath(subKey, false, names); code != ERROR_SUCCESS) return code;
+    for (const std::string_view name : names) {
+        at = at->Child(name);
+        if (!at) return ERROR_FILE_NOT_FOUND;
+    }
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
@@ -80,17 +101,11 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) 
     *result = nullptr;
     RegistryState& state = Registry();
     Lock lock(state.lock);
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::Open, &code)) return code;
     REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at = ResolveKey(key, &granted, &code);
-    if (!at) return code;
-    std::vector<std::string_view> names;
-    if ((code = SplitPath(subKey, false, names)) != ERROR_SUCCESS) return code;
-    for (const std::string_view name : names) {
-        at = at->Child(name);
-        if (!at) return ERROR_FILE_NOT_FOUND;
-    }
+    std::shared_ptr<RegistryKey> at;
+    LONG code = EnterKey(state, Operation::Open, key, granted, at);
+    if (code != ERROR_SUCCESS) return code;
+    if ((code = OpenPath(subKey, at)) != ERROR_SUCCESS) return code;
     *result = NewHandle(state, std::move(at), access);
     return ERROR_SUCCESS;
 }
@@ -101,11 +116,10 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
     *result = nullptr;
     RegistryState& state = Registry();
     Lock lock(state.lock);
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::Create, &code)) return code;
     REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at = ResolveKey(key, &granted, &code);
-    if (!at) return code;
+    std::shared_ptr<RegistryKey> at;
+    LONG code = EnterKey(state, Operation::Create, key, granted, at);
+    if (code != ERROR_SUCCESS) return code;
     std::vector<std::string_view> names;
     if ((code = SplitPath(subKey, true, names)) != ERROR_SUCCESS) return code;
     // Find the part that exists first, so that a refused creation changes nothing.
@@ -127,11 +141,10 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
     if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) return ERROR_INVALID_PARAMETER;
     RegistryState& state = Registry();
     Lock lock(state.lock);
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::QueryValue, &code)) return code;
     REGSAM granted = 0;
-    const std::shared_ptr<RegistryKey> at = ResolveKey(key, &granted, &code);
-    if (!at) return code;
+    std::shared_ptr<RegistryKey> at;
+    LONG code = EnterKey(state, Operation::QueryValue, key, granted, at);
+    if (code != ERROR_SUCCESS) return code;
     if (!Allows(granted, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     const RegistryValue* value = at->Value(ValueName(valueName));
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -152,11 +165,10 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
     if (data == nullptr && dataSize != 0) return ERROR_NOACCESS;
     RegistryState& state = Registry();
     Lock lock(state.lock);
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::SetValue, &code)) return code;
     REGSAM granted = 0;
-    const std::shared_ptr<RegistryKey> at = ResolveKey(key, &granted, &code);
-    if (!at) return code;
+    std::shared_ptr<RegistryKey> at;
+    LONG code = EnterKey(state, Operation::SetValue, key, granted, at);
+    if (code != ERROR_SUCCESS) return code;
     if (!Allows(granted, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     std::vector<BYTE> bytes;
     if (dataSize != 0) bytes.assign(data, data + dataSize);
@@ -167,11 +179,10 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
     RegistryState& state = Registry();
     Lock lock(state.lock);
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::DeleteValue, &code)) return code;
     REGSAM granted = 0;
-    const std::shared_ptr<RegistryKey> at = ResolveKey(key, &granted, &code);
-    if (!at) return code;
+    std::shared_ptr<RegistryKey> at;
+    LONG code = EnterKey(state, Operation::DeleteValue, key, granted, at);
+    if (code != ERROR_SUCCESS) return code;
     if (!Allows(granted, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     return at->RemoveValue(ValueName(valueName)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
@@ -180,17 +191,11 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     RegistryState& state = Registry();
     Lock lock(state.lock);
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::DeleteKey, &code)) return code;
     REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at = ResolveKey(key, &granted, &code);
-    if (!at) return code;
-    std::vector<std::string_view> names;
-    if ((code = SplitPath(subKey, false, names)) != ERROR_SUCCESS) return code;
-    for (const std::string_view name : names) {
-        at = at->Child(name);
-        if (!at) return ERROR_FILE_NOT_FOUND;
-    }
+    std::shared_ptr<RegistryKey> at;
+    LONG code = EnterKey(state, Operation::DeleteKey, key, granted, at);
+    if (code != ERROR_SUCCESS) return code;
+    if ((code = OpenPath(subKey, at)) != ERROR_SUCCESS) return code;
     if (at->permanent || !at->children.empty()) return ERROR_ACCESS_DENIED;
     if (auto parent = at->parent.lock()) parent->RemoveChild(at.get());
     at->deleted = true;
@@ -202,11 +207,10 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
     if (name == nullptr || nameSize == nullptr || reserved != nullptr) return ERROR_INVALID_PARAMETER;
     RegistryState& state = Registry();
     Lock lock(state.lock);
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::EnumKey, &code)) return code;
     REGSAM granted = 0;
-    const std::shared_ptr<RegistryKey> at = ResolveKey(key, &granted, &code);
-    if (!at) return code;
+    std::shared_ptr<RegistryKey> at;
+    LONG code = EnterKey(state, Operation::EnumKey, key, granted, at);
+    if (code != ERROR_SUCCESS) return code;
     if (!Allows(granted, KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     if (index >= at->children.size()) return ERROR_NO_MORE_ITEMS;
     const std::string& childName = at->children[index]->name;
@@ -225,11 +229,10 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
         return ERROR_INVALID_PARAMETER;
     RegistryState& state = Registry();
     Lock lock(state.lock);
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::EnumValue, &code)) return code;
     REGSAM granted = 0;
-    const std::shared_ptr<RegistryKey> at = ResolveKey(key, &granted, &code);
-    if (!at) return code;
+    std::shared_ptr<RegistryKey> at;
+    LONG code = EnterKey(state, Operation::EnumValue, key, granted, at);
+    if (code != ERROR_SUCCESS) return code;
     if (!Allows(granted, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     if (index >= at->values.size()) return ERROR_NO_MORE_ITEMS;
     const RegistryValue& value = at->values[index];
@@ -253,11 +256,10 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classSize, LPDWORD reser
     if (reserved != nullptr) return ERROR_INVALID_PARAMETER;
     RegistryState& state = Registry();
     Lock lock(state.lock);
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::QueryInfo, &code)) return code;
     REGSAM granted = 0;
-    const std::shared_ptr<RegistryKey> at = ResolveKey(key, &granted, &code);
-    if (!at) return code;
+    std::shared_ptr<RegistryKey> at;
+    LONG code = EnterKey(state, Operation::QueryInfo, key, granted, at);
+    if (code != ERROR_SUCCESS) return code;
     if (!Allows(granted, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     DWORD longestKey = 0, longestName = 0, longestData = 0;
     for (const auto& child : at->children) longestKey = std::max(longestKey, static_cast<DWORD>(child->name.size()));
