@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "checking/bounded_text.h"
-#include "checking/com_ref.h"
+#include "platform/com_ref.h"
 #include "checking/control_checker.h"
 #include "checking/raised_failure.h"
 
@@ -64,7 +64,7 @@ HRESULT ControlChecker::ValidateClsid(const OLECHAR* guid) {
         return E_FAIL;
     }
     ApartmentForCall apartment;
-    ComRef<IDispatch> instance;
+    platform::ComRef<IDispatch> instance;
     if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IDispatch,
                                 instance.ReceiveVoid())) ||
         !instance) {

@@ -9,7 +9,7 @@
 #include <shlguid.h>
 #include <wininet.h>
 
-#include "checking/com_ref.h"
+#include "platform/com_ref.h"
 #include "checking/control_checker.h"
 #include "checking/host_suffix.h"
 #include "checking/owned_string.h"
@@ -26,9 +26,9 @@ constexpr int kUrlCapacity = 2084;
 // has no site, the container isn't a web browser or the browser can't tell.
 bool ReadPageAddress(IUnknown* site, OwnedString& address) {
     if (site == nullptr) return false;
-    ComRef<IServiceProvider> provider;
+    platform::ComRef<IServiceProvider> provider;
     if (FAILED(site->QueryInterface(IID_IServiceProvider, provider.ReceiveVoid())) || !provider) return false;
-    ComRef<IWebBrowser2> browser;
+    platform::ComRef<IWebBrowser2> browser;
     if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.ReceiveVoid())) || !browser)
         return false;
     BSTR location = nullptr;

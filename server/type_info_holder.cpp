@@ -3,35 +3,11 @@
 #include <cstring>
 
 #include "platform/allocation.h"
+#include "platform/com_ref.h"
 #include "server/critical_section.h"
 #include "server/module.h"
 
 namespace server {
-namespace {
-
-// Releases an interface pointer at the end of a scope.
-template <class T>
-class Held {
-public:
-    Held() = default;
-    ~Held() {
-        if (pointer_ != nullptr) pointer_->Release();
-    }
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    T** Out() noexcept { return &pointer_; }
-    T* Get() const noexcept { return pointer_; }
-    T* Detach() noexcept {
-        T* pointer = pointer_;
-        pointer_ = nullptr;
-        return pointer;
-    }
-
-private:
-    T* pointer_ = nullptr;
-};
-
-}  // namespace
 
 HRESULT TypeInfoHolder::Ensure(LCID locale) noexcept {
     if (info_.load(std::memory_order_acquire) != nullptr && names_.load(std::memory_order_acquire) != nullptr)
@@ -46,11 +22,11 @@ HRESULT TypeInfoHolder::Ensure(LCID locale) noexcept {
 
 // Runs under the module data lock.
 HRESULT TypeInfoHolder::LoadTypeInfo(LCID locale) noexcept {
-    Held<ITypeLib> library;
-    HRESULT status = LoadRegTypeLib(*libraryId_, major_, minor_, locale, library.Out());
+    platform::ComRef<ITypeLib> library;
+    HRESULT status = LoadRegTypeLib(*libraryId_, major_, minor_, locale, library.Receive());
     if (FAILED(status)) return status;
-    Held<ITypeInfo> info;
-    status = library.Get()->GetTypeInfoOfGuid(*iid_, info.Out());
+    platform::ComRef<ITypeInfo> info;
+    status = library.Get()->GetTypeInfoOfGuid(*iid_, info.Receive());
     if (FAILED(status)) return status;
     // The richer ITypeInfo2 is kept when the type information offers it.
     ITypeInfo* kept = nullptr;

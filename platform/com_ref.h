@@ -5,7 +5,7 @@
 
 #include "platform/win32.h"
 
-namespace checking {
+namespace platform {
 
 template <typename Interface>
 class ComRef {
@@ -31,6 +31,9 @@ public:
     }
     void** ReceiveVoid() noexcept { return reinterpret_cast<void**>(Receive()); }
 
+    // Hands the reference over to the caller, who releases it.
+    Interface* Detach() noexcept { return std::exchange(pointer_, nullptr); }
+
     // Takes over a reference that the caller already counted.
     void Reset(Interface* pointer = nullptr) noexcept {
         if (pointer_ != nullptr) pointer_->Release();
@@ -41,4 +44,4 @@ private:
     Interface* pointer_ = nullptr;
 };
 
-}  // namespace checking
+}  // namespace platform
