@@ -9,6 +9,7 @@
 
 #include "platform/host/latin1.h"
 #include "platform/host/registry_tree.h"
+#include "platform/quoted_bytes.h"
 
 namespace platform::registry_store {
 namespace {
@@ -16,24 +17,6 @@ namespace {
 using host::RegistryKey;
 using host::RegistryValue;
 using Lock = std::lock_guard<std::recursive_mutex>;
-
-void AppendQuoted(std::string& out, const BYTE* bytes, std::size_t count) {
-    out += '"';
-    for (std::size_t i = 0; i < count; ++i) {
-        const BYTE b = bytes[i];
-        if (b == '\\' || b == '"') {
-            out += '\\';
-            out += static_cast<char>(b);
-        } else if (b >= 0x20 && b <= 0x7E) {
-            out += static_cast<char>(b);
-        } else {
-            char escaped[5];
-            std::snprintf(escaped, sizeof(escaped), "\\x%02X", b);
-            out += escaped;
-        }
-    }
-    out += '"';
-}
 
 // Text plus exactly one NUL, at the end.
 bool IsPlainText(const RegistryValue& value) {
@@ -45,13 +28,13 @@ void AppendValue(std::string& out, const RegistryValue& value) {
     if (value.name.empty()) {
         out += '@';
     } else {
-        AppendQuoted(out, reinterpret_cast<const BYTE*>(value.name.data()), value.name.size());
+        platform::AppendQuotedBytes(out, reinterpret_cast<const BYTE*>(value.name.data()), value.name.size());
     }
     out += '=';
     char text[32];
     if (IsPlainText(value)) {
         out += "sz:";
-        AppendQuoted(out, value.data.data(), value.data.size() - 1);
+        platform::AppendQuotedBytes(out, value.data.data(), value.data.size() - 1);
     } else if (value.type == REG_DWORD && value.data.size() == 4) {
         const DWORD number = DWORD(value.data[0]) | DWORD(value.data[1]) << 8 | DWORD(value.data[2]) << 16 |
                              DWORD(value.data[3]) << 24;

@@ -6,25 +6,15 @@
 #include <set>
 #include <stdexcept>
 
+#include "platform/quoted_bytes.h"
+
 namespace registrar_test {
 namespace {
 
 std::string Quoted(const BYTE* bytes, size_t count) {
-    std::string out = "\"";
-    for (size_t i = 0; i < count; ++i) {
-        const BYTE b = bytes[i];
-        if (b == '\\' || b == '"') {
-            out += '\\';
-            out += static_cast<char>(b);
-        } else if (b >= 0x20 && b <= 0x7E) {
-            out += static_cast<char>(b);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\x%02X", b);
-            out += escaped;
-        }
-    }
-    return out + "\"";
+    std::string out;
+    platform::AppendQuotedBytes(out, bytes, count);
+    return out;
 }
 
 std::string ValueText(const std::string& name, DWORD type, const std::vector<BYTE>& data) {
