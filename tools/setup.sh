@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on a Debian 12 machine; quick when all is there.
-# Tervagon.DLL is built as PE32 (i686); the tests run an x86-64 build of the same
-# sources under 64-bit Wine, since these machines' kernels run no 32-bit x86 code.
+# Installs what the build, the tests, the demo and the release need on a Debian 12 machine;
+# quick when all is there. Tervagon.DLL is PE32 (i686): its tests run under 32-bit Wine
+# (wine32:i386, which needs the i386 architecture) in 32-bit and 64-bit (WoW64) prefixes.
 set -euo pipefail
-need=()
+SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
-packages=(cmake ninja-build clang g++ libgtest-dev googletest
+packages=(cmake ninja-build clang libclang-rt-14-dev g++ libgtest-dev googletest
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          mingw-w64-tools wine wine64 libwine-dev)
+          mingw-w64-tools wine wine64 wine32:i386 libwine-dev
+          msitools gcab osslsigncode openssl cabextract ca-certificates)
+need=()
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "setup: installing ${need[*]}" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+[ ${#need[@]} -gt 0 ] || exit 0
+
+echo "setup: installing ${need[*]}" >&2
+# wine32 is an i386 package: without the architecture it has no candidate.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
 fi
+$SUDO apt-get update -qq
+# Recommends stay out, so every package the build needs is named above (the sanitizer
+# runtime is only a Recommends of clang).
+$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
