@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
-# Starts or stops a private 64-bit Wine prefix (this kernel runs no 32-bit x86
-# code, so the Windows tests run as x86-64 programs).
-#   wine-prefix.sh start PREFIX   idempotent; creates the prefix when new
-#   wine-prefix.sh fresh PREFIX   stops it, deletes it and starts a new one
+# Starts or stops a private Wine prefix, 64-bit (WoW64: PE32 programs run in it as on
+# 64-bit Windows) or 32-bit (as 32-bit Windows).
+#   wine-prefix.sh start PREFIX [win64|win32]   idempotent; creates the prefix when new
+#   wine-prefix.sh fresh PREFIX [win64|win32]   stops it, deletes it and starts a new one
 #   wine-prefix.sh stop PREFIX
+# The architecture is chosen when the prefix is made (default win64) and recorded in it,
+# so wine-run.sh and a later start need not repeat it.
 # Wine's background services inherit the standard streams of the first Wine
 # process in a prefix, so they are started here, detached, before any test
 # program whose output is read through a pipe.
 set -euo pipefail
 action=${1:?start|fresh|stop}
 export WINEPREFIX=$(realpath -m "${2:?prefix directory}")
-export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export WINELOADER=/usr/lib/wine/wine64
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver64
+here=$(dirname "$(realpath "$0")")
+# shellcheck source=wine-env.sh
+. "$here/wine-env.sh"
+wine_env "$WINEPREFIX" "${3:-}"
 
 server_running() {
   [ -f "$WINEPREFIX/.tervagon-server" ] && kill -0 "$(cat "$WINEPREFIX/.tervagon-server")" 2>/dev/null
@@ -38,6 +40,7 @@ start() {
   flock 9
   if server_running && [ -f "$WINEPREFIX/.tervagon-ready" ]; then return 0; fi
   mkdir -p "$WINEPREFIX"
+  echo "$WINEARCH" >"$WINEPREFIX/.tervagon-arch"
   local new_prefix=0
   [ -f "$WINEPREFIX/system.reg" ] || new_prefix=1
   launch

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # CTest's emulator for Windows programs: wine-run.sh PREFIX PROGRAM [ARGS...]
+# Runs PROGRAM in the private prefix, starting the prefix first when it is not running.
 set -euo pipefail
 prefix=${1:?prefix}; shift
 here=$(dirname "$(realpath "$0")")
 "$here/wine-prefix.sh" start "$prefix"
-export WINEPREFIX=$(realpath -m "$prefix") WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
-export WINELOADER=/usr/lib/wine/wine64
-export WINEDLLOVERRIDES="mscoree,mshtml="
-exec /usr/lib/wine/wine64 "$@"
+# shellcheck source=wine-env.sh
+. "$here/wine-env.sh"
+wine_env "$prefix"
+exec "$wine" "$@"
