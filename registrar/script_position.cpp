@@ -13,8 +13,10 @@ std::size_t ScriptParser::WrittenOffset(const char* text, std::size_t expandedOf
     if (inValue != nullptr) *inValue = false;
     std::size_t expanded = 0;
     const char* at = text;
-    while (*at != '\0' && expanded < expandedOffset) {
+    while (*at != '\0') {
+        const bool reached = expanded >= expandedOffset;
         if (*at != '%') {
+            if (reached) break;
             const char* next = CharNextA(at);
             expanded += static_cast<std::size_t>(next - at);
             at = next;
@@ -22,6 +24,7 @@ std::size_t ScriptParser::WrittenOffset(const char* text, std::size_t expandedOf
         }
         const char* nameStart = CharNextA(at);
         if (*nameStart == '%') {  // a literal percent sign, written twice
+            if (reached) break;
             expanded += 1;
             at = CharNextA(nameStart);
             continue;

@@ -99,7 +99,7 @@ TEST_F(ScriptRunTool, FailingScriptsShowTheirStatusAndTheTakenBackTree) {
     }
     const std::string seed = Put("seed.reg", "[HKCU\\A\\Sub]\n");
     const ToolRun locked = Run({"unregister", Put("a.rgs", "HKCU { A }"), "--seed", seed});
-    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_EQ(locked.exitCode, scriptrun::kRegistryFailed);
     EXPECT_EQ(locked.out.rfind("status: 0x80070005 HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED): ", 0), 0u) << locked.out;
     EXPECT_NE(locked.out.find("[HKEY_CURRENT_USER\\A\\Sub]"), std::string::npos) << locked.out;
 }
