@@ -107,8 +107,9 @@ std::string Spot(std::size_t offset, const Expansion& expansion, const std::stri
     const TextPosition written = PositionOf(script, writtenOffset);
     std::string out = Where(expanded);
     if (inValue) {
-        out += " (in the value of %" + VariableNameAt(script, writtenOffset) + "% at " + Where(written) +
-               " as written)";
+        // The name is shown with the dump's escapes, without its quotes.
+        const std::string name = Shown(VariableNameAt(script, writtenOffset));
+        out += " (in the value of %" + name.substr(1, name.size() - 2) + "% at " + Where(written) + " as written)";
     } else if (written != expanded) {
         out += " (" + Where(written) + " as written)";
     }
