@@ -227,6 +227,16 @@ TEST(HostDomain, AnswersPagesOfTheAllowedDomainOnly) {
     ExpectPages(std::begin(pages), std::end(pages));
 }
 
+TEST(HostDomain, ArgumentsOfAnAllowedPageConvertWholeAtThisCodePage) {
+    // Nine characters that take 3 bytes each under UTF-8, 2 at 932.
+    Registrations registrations;
+    const std::string guid = TestGuid(0xA0);
+    registrations.Machine(guid).InprocServer(fixtures::FixturePath(fixtures::kVersionedServer));
+    HostedChecker hosted;
+    EXPECT_EQ(hosted.IsValidControl(Wide(guid), Repeat(9, L'\u30B5')), Text(L"false"));
+    EXPECT_EQ(hosted.IsValidControl(Wide(guid), L"1.0.0.1"), Text(L"true"));
+}
+
 TEST(HostDomain, LongAddressesAreCutBeforeTheyAreSplit) {
     // The host comes early, so a long query doesn't hide it.
     const std::wstring longPage = L"http://www.talmoren.com/check?" + std::wstring(3000, L'q');
