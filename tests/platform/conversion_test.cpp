@@ -8,16 +8,11 @@
 
 #include "platform/allocation.h"
 #include "platform/conversion.h"
+#include "platform/owned_string.h"
 
 namespace {
 
 using platform::WideString;
-
-// Frees through the seam so that the live count stays right.
-struct StringHolder {
-    BSTR text;
-    ~StringHolder() { platform::FreeString(text); }
-};
 
 TEST(ConversionCodePage, IsTheThreadCodePageChosenOnceForEveryThread) {
     // Windows NT 5.0 or later (Wine reports 6.x) and the stand-in both pick CP_THREAD_ACP.
@@ -63,16 +58,16 @@ TEST(ToNarrow, ConvertsLongTextWhole) {
 TEST(NarrowToString, EmptyTextGivesAStringOfLengthZeroNotNull) {
     const long before = platform::allocation_seam::LiveStrings();
     {
-        StringHolder empty{platform::NarrowToString("")};
-        ASSERT_NE(empty.text, nullptr);
-        EXPECT_EQ(SysStringLen(empty.text), 0u);
-        StringHolder fromNull{platform::NarrowToString(nullptr)};
-        ASSERT_NE(fromNull.text, nullptr);
-        EXPECT_EQ(SysStringLen(fromNull.text), 0u);
-        StringHolder text{platform::NarrowToString("ERR InvalidDomain")};
-        ASSERT_NE(text.text, nullptr);
-        EXPECT_EQ(WideString(text.text, SysStringLen(text.text)), OLESTR("ERR InvalidDomain"));
-        EXPECT_EQ(text.text[SysStringLen(text.text)], OLECHAR(0));
+        platform::OwnedString empty(platform::NarrowToString(""));
+        ASSERT_NE(empty.Get(), nullptr);
+        EXPECT_EQ(SysStringLen(empty.Get()), 0u);
+        platform::OwnedString fromNull(platform::NarrowToString(nullptr));
+        ASSERT_NE(fromNull.Get(), nullptr);
+        EXPECT_EQ(SysStringLen(fromNull.Get()), 0u);
+        platform::OwnedString text(platform::NarrowToString("ERR InvalidDomain"));
+        ASSERT_NE(text.Get(), nullptr);
+        EXPECT_EQ(WideString(text.Get(), SysStringLen(text.Get())), OLESTR("ERR InvalidDomain"));
+        EXPECT_EQ(text.Get()[SysStringLen(text.Get())], OLECHAR(0));
         EXPECT_EQ(platform::allocation_seam::LiveStrings(), before + 3);
     }
     EXPECT_EQ(platform::allocation_seam::LiveStrings(), before);
