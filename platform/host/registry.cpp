@@ -73,12 +73,13 @@ void ClearFileTime(PFILETIME time) {
     if (time != nullptr) *time = FILETIME{0, 0};
 }
 
-// What every call on a key does first, under the registry lock: answer an
-// injected failure, else find the key behind the handle and what it grants.
+// What every call on a key does first, under the registry lock: answer as the
+// call filter says when it refuses the call, else find the key behind the
+// handle and what it grants.
 LONG EnterKey(RegistryState& state, Operation operation, HKEY key, REGSAM& granted,
               std::shared_ptr<RegistryKey>& at) {
     LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(operation, &code)) return code;
+    if (state.Refused(operation, &code)) return code;
     at = ResolveKey(key, &granted, &code);
     return at ? ERROR_SUCCESS : code;
 }
@@ -288,7 +289,7 @@ LONG RegCloseKey(HKEY key) {
     RegistryState& state = Registry();
     Lock lock(state.lock);
     LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::Close, &code)) return code;
+    if (state.Refused(Operation::Close, &code)) return code;
     if (RootIndex(key) >= 0) return ERROR_SUCCESS;
     return state.handles.erase(reinterpret_cast<std::uintptr_t>(key)) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
