@@ -2,12 +2,15 @@
 // platform (under Wine) and on the stand-in.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/allocation.h"
 #include "platform/conversion.h"
+#include "platform/failure_barrier.h"
 #include "platform/owned_string.h"
 
 namespace {
@@ -93,6 +96,36 @@ TEST(ToWide, RoundTripsThroughToNarrow) {
     WideString wide = OLESTR("stale");
     EXPECT_TRUE(platform::ToWide(nullptr, wide));
     EXPECT_TRUE(wide.empty());
+}
+
+// Whatever a body behind the failure barrier throws comes out as a status (or
+// as a plain no), and a body that returns is answered as it returned.
+TEST(FailureBarrier, TurnsEveryExceptionIntoAStatus) {
+    struct Case {
+        const char* name;
+        void (*body)();  // throws, or returns for the case of no exception
+        HRESULT status;
+    };
+    const Case cases[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+        {"absurd length", [] { (void)std::string().reserve(std::string().max_size() + 1); }, E_OUTOFMEMORY},
+        {"other standard exception", [] { throw std::runtime_error("x"); }, E_UNEXPECTED},
+        {"not a standard exception", [] { throw 42; }, E_UNEXPECTED},
+        {"nothing thrown", [] {}, S_FALSE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(platform::Guarded([&] {
+                      c.body();
+                      return S_FALSE;
+                  }),
+                  c.status);
+        EXPECT_EQ(platform::Succeeds([&] {
+                      c.body();
+                      return true;
+                  }),
+                  c.status == S_FALSE);
+    }
 }
 
 TEST(HresultFromWin32, WrapsPositiveCodesAndPassesTheRest) {
