@@ -75,7 +75,8 @@ enum class Operation {
     Close,        // RegCloseKey (the handle stays open)
 };
 // Consulted first by every registry call, under the store's lock: when it
-// answers true the call answers *code and changes nothing. It is how a test
+// answers true the call answers *code (a failure; ERROR_SUCCESS is taken as
+// ERROR_INVALID_FUNCTION) and changes nothing. It is how a test
 // makes the registry refuse a chosen call; the stand-in itself keeps no
 // schedule of failures. Null (the default, and after Reset) lets every call
 // through.

@@ -220,6 +220,15 @@ TEST_F(RegistryStore, ResetDisarmsEveryInjectedFailure) {
     RegCloseKey(key);
 }
 
+// A refusal armed with the success code still stops the call before its key.
+TEST_F(RegistryStore, ARefusedCallNeverAnswersSuccess) {
+    HKEY key = CreateKey(HKEY_CURRENT_USER, "Software\\Injected");
+    registry_failures::FailNth(store::Operation::QueryValue, 1, ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(key, "absent", nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_FUNCTION);
+    EXPECT_EQ(RegQueryValueExA(key, "absent", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+}
+
 TEST_F(RegistryStore, InjectedFailureHitsTheChosenCallOnly) {
     HKEY key = CreateKey(HKEY_CURRENT_USER, "Software\\Injected");
     registry_failures::FailNth(store::Operation::SetValue, 2, ERROR_OUTOFMEMORY);
