@@ -59,7 +59,8 @@ fi
 run() { tools/wine-run.sh "$prefix" "$@"; }
 step "Registering in a private Wine prefix ($prefix)"
 tools/wine-prefix.sh fresh "$prefix" win64
-trap 'tools/wine-prefix.sh stop "$prefix"' EXIT
+# Each run makes its prefix afresh, so nothing is kept of it.
+trap 'tools/wine-prefix.sh stop "$prefix"; rm -rf "$prefix"' EXIT
 windows_dll="Z:$(realpath "$dll" | tr / '\\')"
 run "$regsvr32" /s "$windows_dll"
 echo "$regsvr32 $windows_dll: done"

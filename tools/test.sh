@@ -16,16 +16,20 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 jobs=$(nproc)
 
-for preset in win32 win64 host; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
-done
+build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs"; }
+build win32
+# The other two builds go on while the PE32 suites run, which mostly wait on Wine;
+# their output is shown when they fail.
+others_log=build/test-other-builds.log
+( build win64 && build host ) >"$others_log" 2>&1 &
+others=$!
 
 prefixes=()
-stop_prefixes() {
+finish() {
+  wait "$others" 2>/dev/null || true  # on an early exit, leave no build running behind
   for prefix in "${prefixes[@]}"; do tools/wine-prefix.sh stop "$prefix"; done
 }
-trap stop_prefixes EXIT
+trap finish EXIT
 
 summary=()
 status=0
@@ -37,6 +41,7 @@ suite() {
   else
     summary+=("FAILED   $name")
     status=1
+    return 1
   fi
 }
 # One Wine suite at a time: each prefix is started fresh and stopped once its suite is done.
@@ -44,8 +49,13 @@ wine_suite() {
   local name=$1 prefix=$2 arch=$3; shift 3
   prefixes+=("$prefix")
   tools/wine-prefix.sh fresh "$prefix" "$arch"
-  suite "$name" "$@"
-  tools/wine-prefix.sh stop "$prefix"
+  if suite "$name" "$@"; then
+    # A passed suite's prefix has nothing left to show; a failed one's is kept to look into.
+    tools/wine-prefix.sh stop "$prefix"
+    rm -rf "$prefix"
+  else
+    tools/wine-prefix.sh stop "$prefix"
+  fi
 }
 
 if reason=$(tools/runs-32bit.sh); then
@@ -55,8 +65,14 @@ else
   echo "test: PE32 suites SKIPPED, not run: $reason" >&2
   summary+=("SKIPPED  PE32 build, 64-bit and 32-bit prefixes: $reason")
 fi
+if ! wait "$others"; then
+  cat "$others_log" >&2
+  echo "test: the win64 or host build failed (output above)" >&2
+  exit 1
+fi
+echo "test: the win64 and host builds are done (output in $others_log)"
 wine_suite "x86-64 build, 64-bit prefix" build/win64/wineprefix win64 --preset win64 -j 1
-suite "host build (native, sanitizers, bounded fuzzing)" --preset host -j "$jobs"
+suite "host build (native, sanitizers, bounded fuzzing)" --preset host -j "$jobs" || true
 
 echo
 echo "== test summary"
