@@ -5,6 +5,7 @@
 
 #include "platform/com_ref.h"
 #include "tools/browser_standin/browser_site.h"
+#include "tools/pagehost/exception_info.h"
 #include "tools/pagehost/page_object.h"
 #include "tools/pagehost/script_site.h"
 #include "tools/pagehost/text.h"
@@ -89,12 +90,9 @@ PageResult RunPage(const Options& options, const std::wstring& scriptText, std::
         return PageResult::SetupFailed;
     }
 
-    EXCEPINFO exception{};
+    ExceptionInfo exception;
     hr = engine.parse->ParseScriptText(scriptText.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, nullptr,
                                        &exception);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
     std::fflush(out);
     if (site->ErrorReported()) return PageResult::ScriptError;
     if (FAILED(hr)) {

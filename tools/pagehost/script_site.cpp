@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "tools/pagehost/exception_info.h"
 #include "tools/pagehost/text.h"
 
 namespace pagehost {
@@ -79,8 +80,8 @@ STDMETHODIMP ScriptSite::OnLeaveScript() { return S_OK; }
 STDMETHODIMP ScriptSite::OnScriptError(IActiveScriptError* error) {
     errorReported_ = true;
     if (error == nullptr) return S_OK;
-    EXCEPINFO info{};
-    if (FAILED(error->GetExceptionInfo(&info))) info = EXCEPINFO{};
+    ExceptionInfo info;
+    if (FAILED(error->GetExceptionInfo(&info))) info.Clear();
     if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
     DWORD context = 0;
     ULONG line = 0;
@@ -96,9 +97,6 @@ STDMETHODIMP ScriptSite::OnScriptError(IActiveScriptError* error) {
     std::fprintf(errors_, "%s: script error 0x%08lX: %s\n", where.c_str(), static_cast<unsigned long>(code),
                  description.empty() ? "(no description)" : ToUtf8(description).c_str());
     std::fflush(errors_);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
     return S_OK;
 }
 
