@@ -3,7 +3,8 @@
 #include <ocidl.h>
 
 #include "server_ids.h"
-#include "tools/pagehost/browser_site.h"
+#include "platform/owned_variant.h"
+#include "tools/browser_standin/browser_site.h"
 
 namespace bench {
 
@@ -18,29 +19,28 @@ const DISPID kDispIds[] = {1, 2, 3};
 }  // namespace
 
 HRESULT InstallerCalls::Create(const wchar_t* url) {
-    guid_ = pagehost::Bstr(kControlGuid);
-    version_ = pagehost::Bstr(kControlVersion);
+    guid_.Attach(SysAllocString(kControlGuid));
+    version_.Attach(SysAllocString(kControlVersion));
     HRESULT hr = CoCreateInstance(CLSID_ControlInstaller, nullptr, CLSCTX_INPROC_SERVER, IID_IControlInstaller,
-                                  installer_.put_void());
+                                  installer_.ReceiveVoid());
     if (FAILED(hr)) return hr;
-    if (FAILED(hr = installer_.As(dispatch_, IID_IDispatch))) return hr;
-    pagehost::ComPtr<IObjectWithSite> withSite;
-    if (FAILED(hr = installer_.As(withSite, IID_IObjectWithSite))) return hr;
-    site_ = pagehost::MakeBrowserSite(url);
-    return withSite->SetSite(site_.get());
+    if (FAILED(hr = installer_->QueryInterface(IID_IDispatch, dispatch_.ReceiveVoid()))) return hr;
+    platform::ComRef<IObjectWithSite> withSite;
+    if (FAILED(hr = installer_->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()))) return hr;
+    site_ = standin::MakeBrowserSite(url);
+    return withSite->SetSite(site_.Get());
 }
 
 HRESULT InstallerCalls::Call(Method method, Road road) {
     const int index = static_cast<int>(method);
     if (road == Road::Vtable) {
-        BSTR answer = nullptr;
+        platform::SystemString answer;
         HRESULT hr = E_UNEXPECTED;
         switch (method) {
-        case Method::IsValidControl: hr = installer_->isValidControl(guid_.get(), version_.get(), &answer); break;
-        case Method::GetControlVersion: hr = installer_->getControlVersion(guid_.get(), &answer); break;
-        case Method::GetPackageVersion: hr = installer_->getPackageVersion(&answer); break;
+        case Method::IsValidControl: hr = installer_->isValidControl(guid_.Get(), version_.Get(), answer.Receive()); break;
+        case Method::GetControlVersion: hr = installer_->getControlVersion(guid_.Get(), answer.Receive()); break;
+        case Method::GetPackageVersion: hr = installer_->getPackageVersion(answer.Receive()); break;
         }
-        SysFreeString(answer);
         return hr;
     }
     DISPID id = kDispIds[index];
@@ -53,15 +53,15 @@ HRESULT InstallerCalls::Call(Method method, Road road) {
     VARIANT args[2];
     UINT count = 0;
     if (method == Method::IsValidControl) {
-        V_VT(&args[0]) = VT_BSTR, V_BSTR(&args[0]) = version_.get();
-        V_VT(&args[1]) = VT_BSTR, V_BSTR(&args[1]) = guid_.get();
+        V_VT(&args[0]) = VT_BSTR, V_BSTR(&args[0]) = version_.Get();
+        V_VT(&args[1]) = VT_BSTR, V_BSTR(&args[1]) = guid_.Get();
         count = 2;
     } else if (method == Method::GetControlVersion) {
-        V_VT(&args[0]) = VT_BSTR, V_BSTR(&args[0]) = guid_.get();
+        V_VT(&args[0]) = VT_BSTR, V_BSTR(&args[0]) = guid_.Get();
         count = 1;
     }
     DISPPARAMS params{count ? args : nullptr, nullptr, count, 0};
-    pagehost::Variant result;
+    platform::OwnedVariant result;
     const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
                                          nullptr, nullptr);
     if (SUCCEEDED(hr) && V_VT(&result) != VT_BSTR) return E_UNEXPECTED;
@@ -69,15 +69,13 @@ HRESULT InstallerCalls::Call(Method method, Road road) {
 }
 
 std::wstring InstallerCalls::Answer(Method method) {
-    BSTR answer = nullptr;
+    platform::SystemString answer;
     switch (method) {
-    case Method::IsValidControl: installer_->isValidControl(guid_.get(), version_.get(), &answer); break;
-    case Method::GetControlVersion: installer_->getControlVersion(guid_.get(), &answer); break;
-    case Method::GetPackageVersion: installer_->getPackageVersion(&answer); break;
+    case Method::IsValidControl: installer_->isValidControl(guid_.Get(), version_.Get(), answer.Receive()); break;
+    case Method::GetControlVersion: installer_->getControlVersion(guid_.Get(), answer.Receive()); break;
+    case Method::GetPackageVersion: installer_->getPackageVersion(answer.Receive()); break;
     }
-    std::wstring text(answer ? answer : L"", SysStringLen(answer));
-    SysFreeString(answer);
-    return text;
+    return answer.Text();
 }
 
 }  // namespace bench

@@ -7,7 +7,8 @@
 
 #include "Tervagon.h"
 #include "platform/win32.h"
-#include "tools/pagehost/com_ptr.h"
+#include "platform/com_ref.h"
+#include "platform/owned_string.h"
 
 namespace bench {
 
@@ -23,15 +24,15 @@ public:
     // The answer of a vtable call, for the report.
     std::wstring Answer(Method method);
 
-    IDispatch* dispatch() const { return dispatch_.get(); }
-    const pagehost::ComPtr<IUnknown>& site() const { return site_; }
+    IDispatch* dispatch() const { return dispatch_.Get(); }
+    const platform::ComRef<IUnknown>& site() const { return site_; }
 
 private:
-    pagehost::ComPtr<IControlInstaller> installer_;
-    pagehost::ComPtr<IDispatch> dispatch_;
-    pagehost::ComPtr<IUnknown> site_;
-    pagehost::Bstr guid_;
-    pagehost::Bstr version_;
+    platform::ComRef<IControlInstaller> installer_;
+    platform::ComRef<IDispatch> dispatch_;
+    platform::ComRef<IUnknown> site_;
+    platform::SystemString guid_;
+    platform::SystemString version_;
 };
 
 // The control the benchmark asks about: the DLL itself, which is registered

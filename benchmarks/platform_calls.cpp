@@ -8,7 +8,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "tools/pagehost/com_ptr.h"
+#include "platform/com_ref.h"
+#include "platform/find_handle.h"
+#include "platform/owned_string.h"
+#include "platform/registry_key.h"
 
 namespace bench {
 
@@ -17,16 +20,16 @@ PlatformCalls::PlatformCalls(IUnknown* site, const wchar_t* guid) : site_(site),
 }
 
 HRESULT PlatformCalls::PageAddress() {
-    pagehost::ComPtr<IServiceProvider> provider;
-    HRESULT hr = site_->QueryInterface(IID_IServiceProvider, provider.put_void());
+    platform::ComRef<IServiceProvider> provider;
+    HRESULT hr = site_->QueryInterface(IID_IServiceProvider, provider.ReceiveVoid());
     if (FAILED(hr)) return hr;
-    pagehost::ComPtr<IWebBrowser2> browser;
-    hr = provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void());
+    platform::ComRef<IWebBrowser2> browser;
+    hr = provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.ReceiveVoid());
     if (FAILED(hr)) return hr;
-    pagehost::Bstr url;
-    if (FAILED(hr = browser->get_LocationURL(url.put()))) return hr;
+    platform::SystemString url;
+    if (FAILED(hr = browser->get_LocationURL(url.Receive()))) return hr;
     char narrow[2084] = {};
-    WideCharToMultiByte(CP_THREAD_ACP, 0, url.get(), -1, narrow, sizeof narrow - 1, nullptr, nullptr);
+    WideCharToMultiByte(CP_THREAD_ACP, 0, url.Get(), -1, narrow, sizeof narrow - 1, nullptr, nullptr);
     URL_COMPONENTSA parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = 1;
@@ -40,9 +43,9 @@ HRESULT PlatformCalls::ReadCompatibilityFlags() {
     if (FAILED(hr)) return hr;
     char path[260];
     std::snprintf(path, sizeof path, "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\%ls", guid_);
-    HKEY key = nullptr;
-    const LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key);
-    if (code == ERROR_SUCCESS) RegCloseKey(key);
+    platform::RegistryKey key;
+    const LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.Receive());
+    key.Reset();
     if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(code);
     CoInitialize(nullptr);
     CLSID created{};
@@ -56,29 +59,29 @@ HRESULT PlatformCalls::CreateControl() {
     HRESULT hr = CLSIDFromString(guid_, &clsid);
     if (FAILED(hr)) return hr;
     CoInitialize(nullptr);
-    IDispatch* control = nullptr;
+    platform::ComRef<IDispatch> control;
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IDispatch,
-                          reinterpret_cast<void**>(&control));
-    if (control) control->Release();
+                          control.ReceiveVoid());
+    control.Reset();
     CoUninitialize();
     return hr;
 }
 
 HRESULT PlatformCalls::ReadServerPath() {
-    HKEY key = nullptr;
-    LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath_, 0, KEY_READ, &key);
+    platform::RegistryKey key;
+    LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath_, 0, KEY_READ, key.Receive());
     if (code != ERROR_SUCCESS) return HRESULT_FROM_WIN32(code);
     DWORD type = 0, size = sizeof modulePath_;
-    code = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(modulePath_), &size);
-    RegCloseKey(key);
+    code = RegQueryValueExA(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(modulePath_), &size);
+    key.Reset();
     return code == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(code);
 }
 
 HRESULT PlatformCalls::ReadFileVersion() {
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA(modulePath_, &found);
-    if (search == INVALID_HANDLE_VALUE) return E_FAIL;
-    FindClose(search);
+    platform::FindHandle search(FindFirstFileA(modulePath_, &found));
+    if (!search) return E_FAIL;
+    search.Reset();
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(modulePath_, &ignored);
     if (size == 0) return E_FAIL;
@@ -94,20 +97,18 @@ HRESULT PlatformCalls::ReadFileVersion() {
 }
 
 HRESULT PlatformCalls::ReadPackageValue() {
-    HKEY key = nullptr;
-    LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Talmoren Technical Support", 0, KEY_READ, &key);
+    platform::RegistryKey key;
+    LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Talmoren Technical Support", 0, KEY_READ, key.Receive());
     if (code != ERROR_SUCCESS) return HRESULT_FROM_WIN32(code);
     DWORD value = 0, size = sizeof value;
-    code = RegQueryValueExA(key, "version", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
+    code = RegQueryValueExA(key.Get(), "version", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+    key.Reset();
     return code == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(code);
 }
 
 HRESULT PlatformCalls::MakeAnswer() {
-    BSTR answer = SysAllocString(L"1.0.0.1");
-    if (answer == nullptr) return E_OUTOFMEMORY;
-    SysFreeString(answer);
-    return S_OK;
+    platform::SystemString answer(SysAllocString(L"1.0.0.1"));
+    return answer ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT PlatformCalls::ControlFloor() {

@@ -13,6 +13,8 @@
 #include "benchmarks/live_memory.h"
 #include "benchmarks/platform_calls.h"
 #include "benchmarks/timing.h"
+#include "platform/com_ref.h"
+#include "platform/owned_string.h"
 
 namespace {
 
@@ -108,18 +110,14 @@ void NameLookup(bench::InstallerCalls& calls) {
         // What every lookup would cost if the type information were not kept:
         // the registered library loaded, the interface found, the name looked up.
         Checked("type library lookup", [&] {
-            ITypeLib* library = nullptr;
-            HRESULT hr = LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, &library);
+            platform::ComRef<ITypeLib> library;
+            HRESULT hr = LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, library.Receive());
             if (FAILED(hr)) return hr;
-            ITypeInfo* info = nullptr;
-            hr = library->GetTypeInfoOfGuid(IID_IControlInstaller, &info);
-            if (SUCCEEDED(hr)) {
-                DISPID id = 0;
-                hr = info->GetIDsOfNames(&name, 1, &id);
-                info->Release();
-            }
-            library->Release();
-            return hr;
+            platform::ComRef<ITypeInfo> info;
+            hr = library->GetTypeInfoOfGuid(IID_IControlInstaller, info.Receive());
+            if (FAILED(hr)) return hr;
+            DISPID id = 0;
+            return info->GetIDsOfNames(&name, 1, &id);
         }),
     });
     const auto& cached = costs[0];
@@ -141,9 +139,9 @@ void MemoryCheck(bench::InstallerCalls& calls) {
     callMany(kWarmUpCalls);
     // The counter must see a string come and go, or "no growth" would mean nothing.
     const long idle = bench::TaskMemoryCounter::Live();
-    BSTR probe = SysAllocString(L"probe");
+    platform::SystemString probe(SysAllocString(L"probe"));
     const long holding = bench::TaskMemoryCounter::Live();
-    SysFreeString(probe);
+    probe.Reset();
     if (holding != idle + 1 || bench::TaskMemoryCounter::Live() != idle) {
         std::printf("\nFAILED: the string counter does not see strings (is OANOCACHE=1 set?)\n");
         g_failed = true;
@@ -188,7 +186,7 @@ int main() {
                 std::printf("  %s -> \"%ls\"\n", row.name, calls.Answer(row.method).c_str());
             }
             std::printf("\n");
-            bench::PlatformCalls floor(calls.site().get(), bench::kControlGuid);
+            bench::PlatformCalls floor(calls.site().Get(), bench::kControlGuid);
             MethodCosts(calls, floor);
             NameLookup(calls);
             if (counting) MemoryCheck(calls);

@@ -6,6 +6,7 @@
 
 #include "checking/bounded_text.h"
 #include "checking/pending_result.h"
+#include "platform/com_ref.h"
 #include "platform/win32.h"
 
 namespace checking {
@@ -66,7 +67,7 @@ private:
     BSTR GetControlVersionRoad(BSTR inBstrGuid);
     BSTR GetPackageVersionRoad();
 
-    IUnknown* m_site = nullptr;
+    platform::ComRef<IUnknown> m_site;
     char m_szModulePath[kPathCapacity] = {};
     PendingResult m_bstrRetValue;
     char m_szFileVersion[kPathCapacity] = {};

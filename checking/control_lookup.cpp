@@ -6,6 +6,7 @@
 #include "platform/com_ref.h"
 #include "checking/control_checker.h"
 #include "checking/raised_failure.h"
+#include "platform/registry_key.h"
 
 namespace checking {
 namespace {
@@ -30,23 +31,6 @@ private:
     bool initialised_;
 };
 
-class OpenKey {
-public:
-    OpenKey() = default;
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    ~OpenKey() { Close(); }
-    HKEY* Receive() { return &key_; }
-    HKEY Get() const { return key_; }
-    void Close() {
-        if (key_ != nullptr) RegCloseKey(key_);
-        key_ = nullptr;
-    }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 // A class that the platform has disabled for the browser: its entry under
 // this key has the kill bit in its DWORD value "Compatibility Flags".
 constexpr char kCompatibilityKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\";
@@ -64,7 +48,7 @@ bool IsDisabledForBrowser(REFCLSID clsid) {
     std::size_t end = sizeof(kCompatibilityKey) - 1;
     for (const OLECHAR* c = text; *c != 0; ++c) keyPath[end++] = static_cast<char>(*c);  // braces, hex digits, dashes
 
-    OpenKey key;
+    platform::RegistryKey key;
     LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.Receive());
     if (code == ERROR_FILE_NOT_FOUND) return false;
     if (code != ERROR_SUCCESS) return true;
@@ -117,7 +101,7 @@ HRESULT ControlChecker::ValidateClsid(const OLECHAR* guid) {
 
 HRESULT ControlChecker::LookupModulePath(const char* guid) {
     HRESULT status = E_FAIL;
-    OpenKey key;
+    platform::RegistryKey key;
     try {
         char keyPath[kPathCapacity] = {};
         std::memcpy(keyPath, kClassesKey, sizeof(kClassesKey));

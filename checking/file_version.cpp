@@ -2,23 +2,19 @@
 // that the page expects.
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "checking/bounded_text.h"
 #include "checking/control_checker.h"
 #include "checking/raised_failure.h"
 #include "checking/version_text.h"
 #include "platform/allocation.h"
+#include "platform/find_handle.h"
+#include "platform/task_memory.h"
 
 #include <winver.h>  // after the Windows headers it builds on
 
 namespace checking {
 namespace {
-
-struct TaskRelease {
-    void operator()(void* block) const noexcept { platform::TaskFree(block); }
-};
-using TaskBuffer = std::unique_ptr<void, TaskRelease>;
 
 // Appended texts end in a line feed, the only separator between them.
 void AppendLine(PendingResult& result, const char* text) {
@@ -29,21 +25,19 @@ void AppendLine(PendingResult& result, const char* text) {
 
 bool IsPresent(const char* path) {
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    return true;
+    const platform::FindHandle search(FindFirstFileA(path, &found));
+    return static_cast<bool>(search);
 }
 
 // Formats the file version of the resource into `version`; leaves it empty
 // when the resource can't be read or its root block is empty.
 void FormatResourceVersion(const char* path, DWORD size, char* version) {
-    TaskBuffer resource(platform::TaskAlloc(size));
+    const auto resource = platform::TaskMemory<BYTE>::Allocate(size);
     if (!resource) Raise(E_OUTOFMEMORY);
-    if (!GetFileVersionInfoA(path, 0, size, resource.get())) return;
+    if (!GetFileVersionInfoA(path, 0, size, resource.Get())) return;
     void* block = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(resource.get(), "\\", &block, &length) || length == 0 || block == nullptr) return;
+    if (!VerQueryValueA(resource.Get(), "\\", &block, &length) || length == 0 || block == nullptr) return;
     VS_FIXEDFILEINFO record;
     std::memset(&record, 0, sizeof(record));
     std::memcpy(&record, block, std::min<std::size_t>(length, sizeof(record)));

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "checking/owned_string.h"
 #include "checking/raised_failure.h"
 #include "platform/allocation.h"
 #include "platform/conversion.h"
@@ -11,28 +10,27 @@ namespace checking {
 
 void PendingResult::ReplaceNarrow(const char* text) {
     Discard();
-    text_ = platform::NarrowToString(text);
-    if (text_ == nullptr) Raise(E_OUTOFMEMORY);
+    text_.Attach(platform::NarrowToString(text));
+    if (!text_) Raise(E_OUTOFMEMORY);
 }
 
 void PendingResult::ReplaceWide(const OLECHAR* literal) {
     Discard();
-    text_ = platform::AllocString(literal);
-    if (text_ == nullptr) Raise(E_OUTOFMEMORY);
+    text_.Attach(platform::AllocString(literal));
+    if (!text_) Raise(E_OUTOFMEMORY);
 }
 
 void PendingResult::AppendNarrow(const char* text) {
-    OwnedString tail(platform::NarrowToString(text));
+    platform::OwnedString tail(platform::NarrowToString(text));
     if (!tail) Raise(E_OUTOFMEMORY);
-    BSTR joined = nullptr;
-    const HRESULT status = platform::ConcatStrings(text_, tail.get(), &joined);
+    platform::OwnedString joined;
+    const HRESULT status = platform::ConcatStrings(text_.Get(), tail.Get(), joined.Receive());
     if (FAILED(status)) Raise(status);
-    Discard();
-    text_ = joined;
+    text_ = std::move(joined);
 }
 
-BSTR PendingResult::HandOut() noexcept { return std::exchange(text_, nullptr); }
+BSTR PendingResult::HandOut() noexcept { return text_.Detach(); }
 
-void PendingResult::Discard() noexcept { platform::FreeString(std::exchange(text_, nullptr)); }
+void PendingResult::Discard() noexcept { text_.Reset(); }
 
 }  // namespace checking

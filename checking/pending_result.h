@@ -3,6 +3,7 @@
 // length zero is a text (the empty answer). It is empty between calls.
 #pragma once
 
+#include "platform/owned_string.h"
 #include "platform/win32.h"
 
 namespace checking {
@@ -12,7 +13,6 @@ public:
     PendingResult() = default;
     PendingResult(const PendingResult&) = delete;
     PendingResult& operator=(const PendingResult&) = delete;
-    ~PendingResult() { Discard(); }
 
     // Frees the text held, then stores a new BSTR converted from the narrow
     // text with the conversion code page. When it can't be made the result
@@ -31,10 +31,10 @@ public:
     void Discard() noexcept;
 
     // The held text, still owned here (null when empty).
-    BSTR Peek() const noexcept { return text_; }
+    BSTR Peek() const noexcept { return text_.Get(); }
 
 private:
-    BSTR text_ = nullptr;
+    platform::OwnedString text_;
 };
 
 }  // namespace checking

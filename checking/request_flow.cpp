@@ -5,6 +5,7 @@
 #include "checking/raised_failure.h"
 #include "platform/allocation.h"
 #include "platform/conversion.h"
+#include "platform/failure_barrier.h"
 
 namespace checking {
 namespace {
@@ -25,16 +26,14 @@ std::string NarrowArgument(BSTR argument) {
 
 ControlChecker::ControlChecker() = default;
 
-ControlChecker::~ControlChecker() { ReplaceSite(nullptr); }
+ControlChecker::~ControlChecker() = default;
 
 void ControlChecker::ReplaceSite(IUnknown* site) {
     if (site != nullptr) site->AddRef();
-    IUnknown* old = m_site;
-    m_site = site;
-    if (old != nullptr) old->Release();
+    m_site.Attach(site);  // the old site is released once the new one is in place
 }
 
-IUnknown* ControlChecker::Site() const { return m_site; }
+IUnknown* ControlChecker::Site() const { return m_site.Get(); }
 
 template <typename Road>
 HRESULT ControlChecker::Answer(BSTR* outBstrRetValue, Road road) {
@@ -45,13 +44,11 @@ HRESULT ControlChecker::Answer(BSTR* outBstrRetValue, Road road) {
     *outBstrRetValue = nullptr;
 
     BSTR answer = nullptr;
-    try {
-        if (FAILED(VerifyHostDomain())) {
-            answer = platform::NarrowToString(kInvalidDomain);
-        } else {
-            answer = road();
-        }
-    } catch (...) {
+    const bool answered = platform::Succeeds([&] {
+        answer = FAILED(VerifyHostDomain()) ? platform::NarrowToString(kInvalidDomain) : road();
+        return true;
+    });
+    if (!answered) {
         // A failure that no step turned into a text: no answer, and nothing of
         // this call is carried into the next.
         m_bstrRetValue.Discard();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/allocation.h"
 
@@ -30,8 +31,8 @@ void PrintTo(const Answer& answer, std::ostream* out) {
 
 Answer Take(HRESULT status, BSTR text) {
     Answer answer{status, std::nullopt};
-    if (text != nullptr) answer.text = std::wstring(text, SysStringLen(text));
-    platform::FreeString(text);
+    const platform::OwnedString owned(text);
+    if (owned) answer.text = owned.Text();
     return answer;
 }
 
@@ -39,8 +40,6 @@ HostedChecker::HostedChecker(const wchar_t* page, fixtures::SiteKind kind)
     : site_(fixtures::StandInSite::Create(kind, page)) {
     checker_.ReplaceSite(site_->AsUnknown());
 }
-
-HostedChecker::~HostedChecker() { site_->Release(); }
 
 Answer HostedChecker::IsValidControl(const std::wstring& guid, const std::wstring& version) {
     Arg guidArg(guid), versionArg(version);
@@ -74,20 +73,21 @@ void Registrations::RegisterInClassTable(const std::string& guid, const char* se
     // The class table belongs to the apartment: it must outlive the checker's
     // own CoInitialize/CoUninitialize pair.
     if (!comInitialised_) comInitialised_ = SUCCEEDED(CoInitialize(nullptr));
-    const HMODULE module = LoadLibraryA(fixtures::FixturePath(server).c_str());
-    if (module == nullptr) throw std::runtime_error("cannot load fixture server");
-    modules_.push_back(module);
+    platform::LoadedModule loaded(LoadLibraryA(fixtures::FixturePath(server).c_str()));
+    if (!loaded) throw std::runtime_error("cannot load fixture server");
+    const HMODULE module = loaded.Get();
+    modules_.push_back(std::move(loaded));
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     const auto entry = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
     CLSID clsid;
     const std::wstring wide = Wide(guid);
-    IUnknown* factory = nullptr;
+    platform::ComRef<IUnknown> factory;
     if (entry == nullptr || CLSIDFromString(wide.c_str(), &clsid) != NOERROR ||
-        FAILED(entry(clsid, IID_IUnknown, reinterpret_cast<void**>(&factory))))
+        FAILED(entry(clsid, IID_IUnknown, factory.ReceiveVoid())))
         throw std::runtime_error("cannot reach the fixture's class object");
     DWORD cookie = 0;
-    const HRESULT status = CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
-    factory->Release();
+    const HRESULT status = CoRegisterClassObject(clsid, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+    factory.Reset();
     if (FAILED(status)) throw std::runtime_error("cannot register the class object");
     cookies_.push_back(cookie);
 }
@@ -105,7 +105,6 @@ fixtures::ClassRegistration& Registrations::CurrentUser(const std::string& guid)
 Registrations::~Registrations() {
     for (DWORD cookie : cookies_) CoRevokeClassObject(cookie);
     if (comInitialised_) CoUninitialize();
-    for (HMODULE module : modules_) FreeLibrary(module);
 }
 
 }  // namespace checking_tests

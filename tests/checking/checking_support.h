@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "checking/control_checker.h"
+#include "platform/com_ref.h"
+#include "platform/loaded_module.h"
+#include "platform/owned_string.h"
 #include "tests/fixtures/browser_standin.h"
 #include "tests/fixtures/fixture_servers.h"
 
@@ -47,13 +50,10 @@ class Arg {
 public:
     Arg() = default;  // the null BSTR
     explicit Arg(const std::wstring& text) : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Arg() { SysFreeString(text_); }
-    Arg(const Arg&) = delete;
-    Arg& operator=(const Arg&) = delete;
-    operator BSTR() const { return text_; }
+    operator BSTR() const { return text_.Get(); }
 
 private:
-    BSTR text_ = nullptr;
+    platform::SystemString text_;
 };
 
 // A checker whose site is a stand-in browser showing `page`.
@@ -61,19 +61,18 @@ class HostedChecker {
 public:
     explicit HostedChecker(const wchar_t* page = kAllowedPage,
                            fixtures::SiteKind kind = fixtures::SiteKind::WebBrowser);
-    ~HostedChecker();
     HostedChecker(const HostedChecker&) = delete;
     HostedChecker& operator=(const HostedChecker&) = delete;
 
     ControlChecker& Checker() { return checker_; }
-    fixtures::StandInSite& Site() { return *site_; }
+    fixtures::StandInSite& Site() { return *site_.Get(); }
 
     Answer IsValidControl(const std::wstring& guid, const std::wstring& version);
     Answer GetControlVersion(const std::wstring& guid);
     Answer GetPackageVersion();
 
 private:
-    fixtures::StandInSite* site_;
+    platform::ComRef<fixtures::StandInSite> site_;
     ControlChecker checker_;
 };
 
@@ -96,7 +95,7 @@ public:
 private:
     std::vector<std::unique_ptr<fixtures::ClassRegistration>> registrations_;
     std::vector<DWORD> cookies_;
-    std::vector<HMODULE> modules_;
+    std::vector<platform::LoadedModule> modules_;  // unloaded after the class table is emptied
     bool comInitialised_ = false;
 };
 

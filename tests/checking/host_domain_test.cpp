@@ -285,9 +285,9 @@ TEST(HostDomain, EveryMethodChecksFirstAndAfresh) {
     EXPECT_EQ(hosted.IsValidControl(L"", L""), kRefused);
 
     // A site replaced between calls takes effect at the next call.
-    fixtures::StandInSite* other = fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, kAllowedPage);
+    platform::ComRef<fixtures::StandInSite> other(fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, kAllowedPage));
     hosted.Checker().ReplaceSite(other->AsUnknown());
-    other->Release();
+    other.Reset();
     EXPECT_EQ(hosted.IsValidControl(L"", L""), kAllowed);
     hosted.Checker().ReplaceSite(nullptr);
     EXPECT_EQ(hosted.IsValidControl(L"", L""), kRefused);
@@ -301,6 +301,17 @@ TEST(HostDomain, NoReferenceOutlivesTheCheck) {
         // Only the site itself is alive: the browser the check asked for is gone.
         EXPECT_EQ(fixtures::LiveStandInObjects(), before + 1);
         EXPECT_EQ(hosted.Checker().Site(), hosted.Site().AsUnknown());
+
+        // Handing the checker the site it holds keeps its one reference; a
+        // new site takes the old one's place, and the old one is given back.
+        const LONG references = hosted.Site().References();
+        hosted.Checker().ReplaceSite(hosted.Site().AsUnknown());
+        EXPECT_EQ(hosted.Site().References(), references);
+        platform::ComRef<fixtures::StandInSite> other(fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, kAllowedPage));
+        hosted.Checker().ReplaceSite(other->AsUnknown());
+        EXPECT_EQ(hosted.Site().References(), references - 1);
+        EXPECT_EQ(other->References(), 2);
+        EXPECT_EQ(hosted.Checker().Site(), other->AsUnknown());
     }
     // The checker released its site when it went.
     EXPECT_EQ(fixtures::LiveStandInObjects(), before);

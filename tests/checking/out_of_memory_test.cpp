@@ -159,11 +159,10 @@ TEST(PendingResult, OperationsOnTheHeldText) {
         result.ReplaceNarrow("");  // a text of length zero, not null
         ASSERT_NE(result.Peek(), nullptr);
         EXPECT_EQ(SysStringLen(result.Peek()), 0u);
-        BSTR handed = result.HandOut();
+        const platform::OwnedString handed(result.HandOut());
         EXPECT_EQ(result.Peek(), nullptr);
-        ASSERT_NE(handed, nullptr);
-        EXPECT_EQ(SysStringLen(handed), 0u);
-        platform::FreeString(handed);
+        ASSERT_NE(handed.Get(), nullptr);
+        EXPECT_EQ(handed.Length(), 0u);
 
         result.ReplaceWide(L"ERR MethodFailed");
         EXPECT_STREQ(result.Peek(), L"ERR MethodFailed");

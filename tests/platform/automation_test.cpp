@@ -8,6 +8,9 @@
 #include "platform/com_ref.h"
 #include "platform/conversion.h"
 #include "platform/owned_string.h"
+#ifdef _WIN32
+#include "platform/owned_variant.h"
+#endif
 #include "platform/win32.h"
 
 namespace {
@@ -162,6 +165,13 @@ TEST(ComReference, IsReleasedOnceOnEveryRoad) {
         {"moved over", [](Stream& holder, Stream& other) { holder = std::move(other); }, 1},
         {"moved out", [](Stream& holder, Stream&) { Stream gone(std::move(holder)); }, 1},
         {"detach", [](Stream& holder, Stream&) { (void)holder.Detach(); }, 2},
+        {"handed to a variant that goes",
+         [](Stream& holder, Stream&) {
+             platform::OwnedVariant value;
+             V_VT(&value) = VT_UNKNOWN;
+             V_UNKNOWN(&value) = holder.Detach();
+         },
+         1},
     };
     for (const Road& road : roads) {
         SCOPED_TRACE(road.name);

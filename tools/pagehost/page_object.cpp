@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <string_view>
 
-#include "tools/pagehost/com_ptr.h"
+#include "platform/owned_variant.h"
 #include "tools/pagehost/text.h"
 
 namespace pagehost {
@@ -19,7 +19,7 @@ HRESULT ValueText(const VARIANT& value, std::wstring& text) {
     case VT_BOOL: text = V_BOOL(&value) ? L"true" : L"false"; return S_OK;
     default: break;
     }
-    Variant converted;
+    platform::OwnedVariant converted;
     const HRESULT hr = VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, VT_BSTR);
     if (FAILED(hr)) return hr;
     text.assign(V_BSTR(&converted), SysStringLen(V_BSTR(&converted)));
@@ -29,25 +29,6 @@ HRESULT ValueText(const VARIANT& value, std::wstring& text) {
 }  // namespace
 
 PageObject::PageObject(std::FILE* out, std::wstring location) : out_(out), location_(std::move(location)) {}
-
-STDMETHODIMP PageObject::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PageObject::AddRef() { return ++refs_; }
-
-STDMETHODIMP_(ULONG) PageObject::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
 
 STDMETHODIMP PageObject::GetTypeInfoCount(UINT* count) {
     if (count == nullptr) return E_POINTER;

@@ -7,19 +7,16 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "tools/pagehost/single_interface_object.h"
 
 namespace pagehost {
 
-class PageObject final : public IDispatch {
+class PageObject final : public SingleInterfaceObject<IDispatch> {
 public:
     enum : DISPID { kWrite = 1, kWriteLine = 2, kLocation = 3 };
 
     // Starts with one reference, owned by the caller.
     PageObject(std::FILE* out, std::wstring location);
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
@@ -28,10 +25,9 @@ public:
                         VARIANT* result, EXCEPINFO* exception, UINT* badArgument) override;
 
 private:
-    ~PageObject() = default;
+    ~PageObject() override = default;
     HRESULT Write(const DISPPARAMS& params, bool newline, UINT* badArgument);
 
-    ULONG refs_ = 1;
     std::FILE* out_;
     std::wstring location_;
 };

@@ -3,8 +3,9 @@
 #include <activscp.h>
 #include <ocidl.h>
 
-#include "tools/pagehost/browser_site.h"
-#include "tools/pagehost/com_ptr.h"
+#include "platform/com_ref.h"
+#include "tools/browser_standin/browser_site.h"
+#include "tools/pagehost/exception_info.h"
 #include "tools/pagehost/page_object.h"
 #include "tools/pagehost/script_site.h"
 #include "tools/pagehost/text.h"
@@ -20,13 +21,13 @@ void Complain(std::FILE* errors, const char* what, const std::wstring& detail, H
 
 // As a browser does for an object tag: an in-process instance by class
 // identifier (a ProgID is looked up first).
-HRESULT CreateObject(const Options& options, ComPtr<IUnknown>& object) {
+HRESULT CreateObject(const Options& options, platform::ComRef<IUnknown>& object) {
     CLSID clsid{};
     const HRESULT hr = options.create == Options::Create::ByProgId
                            ? CLSIDFromProgID(options.classText.c_str(), &clsid)
                            : CLSIDFromString(options.classText.c_str(), &clsid);
     if (FAILED(hr)) return hr;
-    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void());
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.ReceiveVoid());
 }
 
 // Tears the engine down on every road; the engine holds the site and the
@@ -36,15 +37,15 @@ public:
     ~Engine() {
         if (script) script->Close();
     }
-    ComPtr<IActiveScript> script;
-    ComPtr<IActiveScriptParse> parse;
+    platform::ComRef<IActiveScript> script;
+    platform::ComRef<IActiveScriptParse> parse;
 };
 
 }  // namespace
 
 PageResult RunPage(const Options& options, const std::wstring& scriptText, std::FILE* out, std::FILE* errors) {
-    ComPtr<IUnknown> object;
-    ComPtr<IObjectWithSite> withSite;
+    platform::ComRef<IUnknown> object;
+    platform::ComRef<IObjectWithSite> withSite;
     if (options.create != Options::Create::None) {
         if (const HRESULT hr = CreateObject(options, object); FAILED(hr)) {
             Complain(errors, "cannot create", options.classText, hr);
@@ -52,9 +53,9 @@ PageResult RunPage(const Options& options, const std::wstring& scriptText, std::
         }
         // A browser hands the site over before the page's script can reach the
         // object; an object without IObjectWithSite simply gets none.
-        if (options.site && SUCCEEDED(object.As(withSite, IID_IObjectWithSite))) {
-            const ComPtr<IUnknown> site = MakeBrowserSite(options.url);
-            if (const HRESULT hr = withSite->SetSite(site.get()); FAILED(hr)) {
+        if (options.site && SUCCEEDED(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()))) {
+            const platform::ComRef<IUnknown> site = standin::MakeBrowserSite(options.url);
+            if (const HRESULT hr = withSite->SetSite(site.Get()); FAILED(hr)) {
                 Complain(errors, "the object refused its site", L"", hr);
                 return PageResult::SetupFailed;
             }
@@ -63,24 +64,24 @@ PageResult RunPage(const Options& options, const std::wstring& scriptText, std::
     // Whatever happens below, the page is torn down as a browser does when it
     // leaves a page: the object loses its site.
     struct SiteReset {
-        ComPtr<IObjectWithSite>& withSite;
+        platform::ComRef<IObjectWithSite>& withSite;
         ~SiteReset() { if (withSite) withSite->SetSite(nullptr); }
     } siteReset{withSite};
 
-    const auto page = ComPtr<IUnknown>::Adopt(static_cast<IDispatch*>(new PageObject(out, options.url)));
-    const auto site = ComPtr<ScriptSite>::Adopt(new ScriptSite(errors, options.script));
-    site->AddItem(L"page", page);
-    if (object) site->AddItem(options.name, object);
+    const platform::ComRef<IUnknown> page(static_cast<IDispatch*>(new PageObject(out, options.url)));
+    const platform::ComRef<ScriptSite> site(new ScriptSite(errors, options.script));
+    site->AddItem(L"page", page.Get());
+    if (object) site->AddItem(options.name, object.Get());
 
     Engine engine;
     CLSID jscript{};
     HRESULT hr = CLSIDFromProgID(L"JScript", &jscript);
     if (SUCCEEDED(hr)) {
-        hr = CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IActiveScript), engine.script.put_void());
+        hr = CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IActiveScript), engine.script.ReceiveVoid());
     }
-    if (SUCCEEDED(hr)) hr = engine.script.As(engine.parse, __uuidof(IActiveScriptParse));
+    if (SUCCEEDED(hr)) hr = engine.script->QueryInterface(__uuidof(IActiveScriptParse), engine.parse.ReceiveVoid());
     if (SUCCEEDED(hr)) hr = engine.parse->InitNew();
-    if (SUCCEEDED(hr)) hr = engine.script->SetScriptSite(site.get());
+    if (SUCCEEDED(hr)) hr = engine.script->SetScriptSite(site.Get());
     if (SUCCEEDED(hr)) hr = engine.script->AddNamedItem(L"page", SCRIPTITEM_ISVISIBLE);
     if (SUCCEEDED(hr) && object) hr = engine.script->AddNamedItem(options.name.c_str(), SCRIPTITEM_ISVISIBLE);
     if (SUCCEEDED(hr)) hr = engine.script->SetScriptState(SCRIPTSTATE_CONNECTED);
@@ -89,12 +90,9 @@ PageResult RunPage(const Options& options, const std::wstring& scriptText, std::
         return PageResult::SetupFailed;
     }
 
-    EXCEPINFO exception{};
+    ExceptionInfo exception;
     hr = engine.parse->ParseScriptText(scriptText.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, nullptr,
                                        &exception);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
     std::fflush(out);
     if (site->ErrorReported()) return PageResult::ScriptError;
     if (FAILED(hr)) {

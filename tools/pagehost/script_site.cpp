@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "tools/pagehost/exception_info.h"
 #include "tools/pagehost/text.h"
 
 namespace pagehost {
@@ -40,27 +41,9 @@ std::wstring StatusMessage(HRESULT code) {
 ScriptSite::ScriptSite(std::FILE* errors, std::wstring scriptName)
     : errors_(errors), scriptName_(std::move(scriptName)) {}
 
-void ScriptSite::AddItem(std::wstring name, ComPtr<IUnknown> object) {
-    items_.emplace_back(std::move(name), std::move(object));
-}
-
-STDMETHODIMP ScriptSite::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IActiveScriptSite))) {
-        *object = static_cast<IActiveScriptSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) ScriptSite::AddRef() { return ++refs_; }
-
-STDMETHODIMP_(ULONG) ScriptSite::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
+void ScriptSite::AddItem(std::wstring name, IUnknown* object) {
+    object->AddRef();
+    items_.emplace_back(std::move(name), platform::ComRef<IUnknown>(object));
 }
 
 // The engine's own default locale is fine for a test page.
@@ -75,7 +58,7 @@ STDMETHODIMP ScriptSite::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item
     for (const auto& [itemName, object] : items_) {
         if (itemName != wanted) continue;
         if (mask & SCRIPTINFO_IUNKNOWN) {
-            *item = object.get();
+            *item = object.Get();
             (*item)->AddRef();
         }
         // No type information is offered: the script reaches members by name.
@@ -97,8 +80,8 @@ STDMETHODIMP ScriptSite::OnLeaveScript() { return S_OK; }
 STDMETHODIMP ScriptSite::OnScriptError(IActiveScriptError* error) {
     errorReported_ = true;
     if (error == nullptr) return S_OK;
-    EXCEPINFO info{};
-    if (FAILED(error->GetExceptionInfo(&info))) info = EXCEPINFO{};
+    ExceptionInfo info;
+    if (FAILED(error->GetExceptionInfo(&info))) info.Clear();
     if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
     DWORD context = 0;
     ULONG line = 0;
@@ -114,9 +97,6 @@ STDMETHODIMP ScriptSite::OnScriptError(IActiveScriptError* error) {
     std::fprintf(errors_, "%s: script error 0x%08lX: %s\n", where.c_str(), static_cast<unsigned long>(code),
                  description.empty() ? "(no description)" : ToUtf8(description).c_str());
     std::fflush(errors_);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
     return S_OK;
 }
 

@@ -9,24 +9,22 @@
 #include <utility>
 #include <vector>
 
+#include "platform/com_ref.h"
 #include "platform/win32.h"
-#include "tools/pagehost/com_ptr.h"
+#include "tools/pagehost/single_interface_object.h"
 
 namespace pagehost {
 
-class ScriptSite final : public IActiveScriptSite {
+class ScriptSite final : public SingleInterfaceObject<IActiveScriptSite> {
 public:
     // Starts with one reference, owned by the caller. Errors go to `errors`,
     // each prefixed with `scriptName`.
     ScriptSite(std::FILE* errors, std::wstring scriptName);
 
-    // A name the script can use, and the object behind it.
-    void AddItem(std::wstring name, ComPtr<IUnknown> object);
+    // A name the script can use, and the object behind it (the site keeps
+    // a reference of its own).
+    void AddItem(std::wstring name, IUnknown* object);
     bool ErrorReported() const { return errorReported_; }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetLCID(LCID* lcid) override;
     STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) override;
@@ -38,12 +36,11 @@ public:
     STDMETHODIMP OnLeaveScript() override;
 
 private:
-    ~ScriptSite() = default;
+    ~ScriptSite() override = default;
 
-    ULONG refs_ = 1;
     std::FILE* errors_;
     std::wstring scriptName_;
-    std::vector<std::pair<std::wstring, ComPtr<IUnknown>>> items_;
+    std::vector<std::pair<std::wstring, platform::ComRef<IUnknown>>> items_;
     bool errorReported_ = false;
 };
 

@@ -4,12 +4,12 @@
 
 #include <string>
 
+#include "platform/com_ref.h"
 #include "platform/win32.h"
-#include "tools/pagehost/com_ptr.h"
 
-namespace pagehost {
+namespace standin {
 
 // A new site whose browser answers `url` as its location.
-ComPtr<IUnknown> MakeBrowserSite(const std::wstring& url);
+platform::ComRef<IUnknown> MakeBrowserSite(const std::wstring& url);
 
-}  // namespace pagehost
+}  // namespace standin
