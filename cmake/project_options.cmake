@@ -10,9 +10,7 @@ endfunction()
 option(TERVAGON_WERROR "Treat warnings as errors" ON)
 
 if(WIN32)
-  # Windows programs: no MinGW runtime DLL needed on a bare machine.
   add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0700)
-  set(TERVAGON_STATIC_RUNTIME -static-libgcc -static-libstdc++ -Wl,-Bstatic -lwinpthread -Wl,-Bdynamic)
   # Test programs, their fixtures and GoogleTest compile two to three times faster
   # unoptimised and without debug information; two Windows builds of them are made
   # by every test run. To debug a test: -DTERVAGON_TEST_COMPILE_OPTIONS="-O0;-g".

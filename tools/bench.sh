@@ -11,6 +11,8 @@
 # The figures depend on the machine and on what else runs on it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=wine-env.sh
+. tools/wine-env.sh  # wine_path
 tools/setup.sh
 jobs=$(nproc)
 # Build directories: the presets' own unless given (to keep out of another's way).
@@ -34,7 +36,7 @@ measure() {
     local prefix=$dir/bench-wineprefix
     prefixes+=("$prefix")
     tools/wine-prefix.sh fresh "$prefix" win64
-    tools/wine-run.sh "$prefix" "$regsvr32" /s "Z:$(realpath "$dir/bin/Tervagon.DLL" | tr / '\\')"
+    tools/wine-run.sh "$prefix" "$regsvr32" /s "$(wine_path "$dir/bin/Tervagon.DLL")"
     tools/wine-run.sh "$prefix" reg add 'HKLM\SOFTWARE\Talmoren Technical Support' /v version /t REG_DWORD \
         /d 0x02010004 /f "/reg:$view" >/dev/null
     echo "== ControlInstaller, $title ($(/usr/lib/wine/wine64 --version))"

@@ -61,7 +61,9 @@ step "Registering in a private Wine prefix ($prefix)"
 tools/wine-prefix.sh fresh "$prefix" win64
 # Each run makes its prefix afresh, so nothing is kept of it.
 trap 'tools/wine-prefix.sh stop "$prefix"; rm -rf "$prefix"' EXIT
-windows_dll="Z:$(realpath "$dll" | tr / '\\')"
+# shellcheck source=wine-env.sh
+. tools/wine-env.sh
+windows_dll=$(wine_path "$dll")
 run "$regsvr32" /s "$windows_dll"
 echo "$regsvr32 $windows_dll: done"
 clsid=$(grep -o '"{[^}]*}"' "$win32/resources/include/server_ids.h" | head -n1 | tr -d '"')

@@ -21,3 +21,9 @@ wine_env() {
   wineserver=/usr/lib/wine/wineserver64
   export WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 }
+
+# wine_path FILE: the file's path as a Windows program under Wine opens it (Wine shows
+# the machine's root as drive Z:).
+wine_path() {
+  printf 'Z:%s\n' "$(realpath "$1" | tr / '\\')"
+}

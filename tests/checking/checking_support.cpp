@@ -36,8 +36,8 @@ Answer Take(HRESULT status, BSTR text) {
     return answer;
 }
 
-HostedChecker::HostedChecker(const wchar_t* page, fixtures::SiteKind kind)
-    : site_(fixtures::StandInSite::Create(kind, page)) {
+HostedChecker::HostedChecker(const wchar_t* page, standin::SiteKind kind)
+    : site_(standin::StandInSite::Create(kind, page)) {
     checker_.ReplaceSite(site_->AsUnknown());
 }
 

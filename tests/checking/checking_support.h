@@ -13,7 +13,7 @@
 #include "platform/com_ref.h"
 #include "platform/loaded_module.h"
 #include "platform/owned_string.h"
-#include "tests/fixtures/browser_standin.h"
+#include "tools/browser_standin/browser_standin.h"
 #include "tests/fixtures/fixture_servers.h"
 
 namespace checking_tests {
@@ -60,19 +60,19 @@ private:
 class HostedChecker {
 public:
     explicit HostedChecker(const wchar_t* page = kAllowedPage,
-                           fixtures::SiteKind kind = fixtures::SiteKind::WebBrowser);
+                           standin::SiteKind kind = standin::SiteKind::WebBrowser);
     HostedChecker(const HostedChecker&) = delete;
     HostedChecker& operator=(const HostedChecker&) = delete;
 
     ControlChecker& Checker() { return checker_; }
-    fixtures::StandInSite& Site() { return *site_.Get(); }
+    standin::StandInSite& Site() { return *site_.Get(); }
 
     Answer IsValidControl(const std::wstring& guid, const std::wstring& version);
     Answer GetControlVersion(const std::wstring& guid);
     Answer GetPackageVersion();
 
 private:
-    platform::ComRef<fixtures::StandInSite> site_;
+    platform::ComRef<standin::StandInSite> site_;
     ControlChecker checker_;
 };
 

@@ -18,7 +18,7 @@ using namespace std::string_literals;
 const Answer kAllowed = Text(L"ERR InvalidParameters");
 const Answer kRefused = Text(L"ERR InvalidDomain");
 
-Answer AskFrom(const wchar_t* page, fixtures::SiteKind kind = fixtures::SiteKind::WebBrowser) {
+Answer AskFrom(const wchar_t* page, standin::SiteKind kind = standin::SiteKind::WebBrowser) {
     HostedChecker hosted(page, kind);
     return hosted.IsValidControl(L"", L"");
 }
@@ -47,7 +47,7 @@ std::string Shown(const std::wstring& address) {
 // Every call answers S_OK with a text, and the check leaves no reference on
 // the site nor any browser object alive.
 void ExpectPages(const Page* begin, const Page* end) {
-    const long liveBefore = fixtures::LiveStandInObjects();
+    const long liveBefore = standin::LiveStandInObjects();
     HostedChecker hosted(L"");
     const LONG references = hosted.Site().References();
     for (const Page* page = begin; page != end; ++page) {
@@ -55,7 +55,7 @@ void ExpectPages(const Page* begin, const Page* end) {
         EXPECT_EQ(hosted.IsValidControl(L"", L""), page->allowed ? kAllowed : kRefused)
             << page->reason << ": " << Shown(page->address);
         EXPECT_EQ(hosted.Site().References(), references) << page->reason;
-        EXPECT_EQ(fixtures::LiveStandInObjects(), liveBefore + 1) << page->reason;
+        EXPECT_EQ(standin::LiveStandInObjects(), liveBefore + 1) << page->reason;
     }
 }
 
@@ -255,8 +255,8 @@ TEST(HostDomain, LongAddressesAreCutBeforeTheyAreSplit) {
 }
 
 TEST(HostDomain, ContainersThatAreNotBrowsersAreRefused) {
-    EXPECT_EQ(AskFrom(kAllowedPage, fixtures::SiteKind::NotABrowser), kRefused);
-    EXPECT_EQ(AskFrom(kAllowedPage, fixtures::SiteKind::NoServiceProvider), kRefused);
+    EXPECT_EQ(AskFrom(kAllowedPage, standin::SiteKind::NotABrowser), kRefused);
+    EXPECT_EQ(AskFrom(kAllowedPage, standin::SiteKind::NoServiceProvider), kRefused);
 
     HostedChecker noAddress(nullptr);
     EXPECT_EQ(noAddress.IsValidControl(L"", L""), kRefused);
@@ -285,7 +285,7 @@ TEST(HostDomain, EveryMethodChecksFirstAndAfresh) {
     EXPECT_EQ(hosted.IsValidControl(L"", L""), kRefused);
 
     // A site replaced between calls takes effect at the next call.
-    platform::ComRef<fixtures::StandInSite> other(fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, kAllowedPage));
+    platform::ComRef<standin::StandInSite> other(standin::StandInSite::Create(standin::SiteKind::WebBrowser, kAllowedPage));
     hosted.Checker().ReplaceSite(other->AsUnknown());
     other.Reset();
     EXPECT_EQ(hosted.IsValidControl(L"", L""), kAllowed);
@@ -294,12 +294,12 @@ TEST(HostDomain, EveryMethodChecksFirstAndAfresh) {
 }
 
 TEST(HostDomain, NoReferenceOutlivesTheCheck) {
-    const long before = fixtures::LiveStandInObjects();
+    const long before = standin::LiveStandInObjects();
     {
         HostedChecker hosted(kAllowedPage);
         EXPECT_EQ(hosted.Checker().VerifyHostDomain(), S_OK);
         // Only the site itself is alive: the browser the check asked for is gone.
-        EXPECT_EQ(fixtures::LiveStandInObjects(), before + 1);
+        EXPECT_EQ(standin::LiveStandInObjects(), before + 1);
         EXPECT_EQ(hosted.Checker().Site(), hosted.Site().AsUnknown());
 
         // Handing the checker the site it holds keeps its one reference; a
@@ -307,14 +307,14 @@ TEST(HostDomain, NoReferenceOutlivesTheCheck) {
         const LONG references = hosted.Site().References();
         hosted.Checker().ReplaceSite(hosted.Site().AsUnknown());
         EXPECT_EQ(hosted.Site().References(), references);
-        platform::ComRef<fixtures::StandInSite> other(fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, kAllowedPage));
+        platform::ComRef<standin::StandInSite> other(standin::StandInSite::Create(standin::SiteKind::WebBrowser, kAllowedPage));
         hosted.Checker().ReplaceSite(other->AsUnknown());
         EXPECT_EQ(hosted.Site().References(), references - 1);
         EXPECT_EQ(other->References(), 2);
         EXPECT_EQ(hosted.Checker().Site(), other->AsUnknown());
     }
     // The checker released its site when it went.
-    EXPECT_EQ(fixtures::LiveStandInObjects(), before);
+    EXPECT_EQ(standin::LiveStandInObjects(), before);
 }
 
 }  // namespace

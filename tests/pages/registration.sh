@@ -14,8 +14,9 @@ prefix=$1 action=$2 dll=$3 package=${4:-}
 here=$(dirname "$(realpath "$0")")
 run="$(realpath "$here/../..")/tools/wine-run.sh"
 package_key='HKLM\SOFTWARE\Talmoren Technical Support'
-# regsvr32 wants a Windows path; Wine shows the Unix root as drive Z:.
-windows_dll="Z:$(realpath "$dll" | tr / '\\')"
+# shellcheck source=../../tools/wine-env.sh
+. "$(realpath "$here/../..")/tools/wine-env.sh"
+windows_dll=$(wine_path "$dll")  # regsvr32 wants a Windows path
 # A 32-bit DLL on 64-bit Windows is registered by the 32-bit regsvr32, as its installer does.
 regsvr32=regsvr32
 if [ "$view" = 32 ] && [ -d "$(realpath -m "$prefix")/drive_c/windows/syswow64" ]; then

@@ -11,6 +11,7 @@
 #include "platform/find_handle.h"
 #endif
 #include "platform/win32.h"
+#include "tests/wine_path.h"
 #ifndef _WIN32
 #include "platform/host/module_files.h"
 #endif
@@ -21,13 +22,7 @@ constexpr const char* kScriptStart = "HKCR\r\n{\r\n";
 
 #ifdef _WIN32
 // The DLL of this build, by its path as Wine sees it.
-std::string ModulePath() {
-    std::string path = TERVAGON_TEST_DLL;
-    if (!path.empty() && path.front() == '/') path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
+std::string ModulePath() { return tests::WinePath(TERVAGON_TEST_DLL); }
 constexpr const char* kMissing = "Z:\\nonexistent-dir\\Missing.DLL";
 #else
 std::string ModulePath() { return "C:\\tervagon\\Tervagon.DLL"; }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "tests/wine_path.h"
 
 struct DllUnderTest {
     const char* label;
@@ -29,18 +30,9 @@ inline const DllUnderTest kDllsUnderTest[] = {
 inline std::string PrintDll(const ::testing::TestParamInfo<DllUnderTest>& info) { return info.param.label; }
 
 // The path as a Windows program under Wine opens it: "/a/b" is "Z:\a\b".
-inline std::string WindowsPath(const DllUnderTest& dll) {
-    std::string path = dll.hostPath;
-    if (!path.empty() && path.front() == '/') path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
+inline std::string WindowsPath(const DllUnderTest& dll) { return tests::WinePath(dll.hostPath); }
 
-inline std::wstring WideWindowsPath(const DllUnderTest& dll) {
-    const std::string path = WindowsPath(dll);
-    return std::wstring(path.begin(), path.end());
-}
+inline std::wstring WideWindowsPath(const DllUnderTest& dll) { return tests::WideWinePath(dll.hostPath); }
 
 // The file's bytes; empty when it can't be read.
 inline std::string FileBytes(const DllUnderTest& dll) {

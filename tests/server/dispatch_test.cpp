@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fixtures/browser_standin.h"
+#include "tools/browser_standin/browser_standin.h"
 #include "tests/server/server_support.h"
 
 namespace server_tests {
@@ -113,8 +113,8 @@ TEST_F(DispatchTest, InvokeCallsTheMethodsWithTheirArguments) {
     ASSERT_EQ(dispatch->QueryInterface(IID_IControlInstaller, vtable.ReceiveVoid()), S_OK);
     platform::ComRef<IObjectWithSite> withSite;
     ASSERT_EQ(dispatch->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
-    platform::ComRef<fixtures::StandInSite> browser(
-        fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
+    platform::ComRef<standin::StandInSite> browser(
+        standin::StandInSite::Create(standin::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
 
     platform::SystemString guid(SysAllocString(L"not a class identifier"));

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fixtures/browser_standin.h"
+#include "tools/browser_standin/browser_standin.h"
 #include "tests/server/server_support.h"
 
 namespace server_tests {
@@ -81,8 +81,8 @@ TEST_F(ObjectTest, GetSiteAnswersFromTheSiteLastGiven) {
     EXPECT_EQ(withSite->GetSite(IID_IUnknown, nullptr), E_POINTER);
 
     {
-        platform::ComRef<fixtures::StandInSite> browser(
-            fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
+        platform::ComRef<standin::StandInSite> browser(
+            standin::StandInSite::Create(standin::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
         ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
         platform::ComRef<IServiceProvider> provider;
         ASSERT_EQ(withSite->GetSite(IID_IServiceProvider, provider.ReceiveVoid()), S_OK);
@@ -93,9 +93,9 @@ TEST_F(ObjectTest, GetSiteAnswersFromTheSiteLastGiven) {
         EXPECT_EQ(refused, nullptr);
     }
     // The object holds the site on its own.
-    EXPECT_EQ(fixtures::LiveStandInObjects(), 1);
+    EXPECT_EQ(standin::LiveStandInObjects(), 1);
     ASSERT_EQ(withSite->SetSite(nullptr), S_OK);
-    EXPECT_EQ(fixtures::LiveStandInObjects(), 0) << "a null site must release the old one";
+    EXPECT_EQ(standin::LiveStandInObjects(), 0) << "a null site must release the old one";
     EXPECT_EQ(withSite->GetSite(IID_IUnknown, &site), E_FAIL);
     EXPECT_EQ(site, nullptr);
 }
@@ -106,8 +106,8 @@ TEST_F(ObjectTest, ReleasingTheLastReferenceReleasesTheSiteAndUnlocksTheModule) 
     ASSERT_TRUE(object);
     platform::ComRef<IObjectWithSite> withSite;
     ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
-    platform::ComRef<fixtures::StandInSite> browser(
-        fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
+    platform::ComRef<standin::StandInSite> browser(
+        standin::StandInSite::Create(standin::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
     browser.Reset();
     // A call leaves a pending result behind for the destruction to free.
@@ -115,9 +115,9 @@ TEST_F(ObjectTest, ReleasingTheLastReferenceReleasesTheSiteAndUnlocksTheModule) 
     EXPECT_EQ(object->getPackageVersion(answer.Receive()), S_OK);
     EXPECT_EQ(server.CanUnloadNow(), S_FALSE);
     withSite.Reset();
-    EXPECT_EQ(fixtures::LiveStandInObjects(), 1);
+    EXPECT_EQ(standin::LiveStandInObjects(), 1);
     object.Reset();
-    EXPECT_EQ(fixtures::LiveStandInObjects(), 0);
+    EXPECT_EQ(standin::LiveStandInObjects(), 0);
     EXPECT_EQ(server.CanUnloadNow(), S_OK);
 }
 
@@ -139,8 +139,8 @@ TEST_F(ObjectTest, MethodsAnswerThroughTheVtable) {
     // From the allowed domain the methods go past the domain check.
     platform::ComRef<IObjectWithSite> withSite;
     ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
-    platform::ComRef<fixtures::StandInSite> browser(
-        fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
+    platform::ComRef<standin::StandInSite> browser(
+        standin::StandInSite::Create(standin::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
     EXPECT_EQ(object->getPackageVersion(answer.Receive()), S_OK);
     EXPECT_NE(answer.Text(), L"ERR InvalidDomain");

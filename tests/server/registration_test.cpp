@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fixtures/browser_standin.h"
+#include "tools/browser_standin/browser_standin.h"
 #include "platform/registry_key.h"
 #include "tests/server/server_support.h"
 
@@ -109,7 +109,7 @@ void SetSite(IUnknown* object, const wchar_t* page) {
         withSite->SetSite(nullptr);
         return;
     }
-    platform::ComRef<fixtures::StandInSite> browser(fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, page));
+    platform::ComRef<standin::StandInSite> browser(standin::StandInSite::Create(standin::SiteKind::WebBrowser, page));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/registry_key.h"
 #include "server_ids.h"
+#include "tests/wine_path.h"
 
 namespace server_tests {
 namespace {
@@ -27,12 +28,7 @@ std::string Narrow(const std::wstring& text) {
     return narrow;
 }
 
-std::wstring ShippedDllPath() {
-    std::wstring path;
-    for (const char* c = TERVAGON_DLL_PATH; *c != '\0'; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    if (!path.empty() && path.front() == L'\\') path = L"Z:" + path;
-    return path;
-}
+std::wstring ShippedDllPath() { return tests::WideWinePath(TERVAGON_DLL_PATH); }
 
 std::wstring ClassIdText() { return GuidText(CLSID_ControlInstaller); }
 std::wstring InterfaceIdText() { return GuidText(IID_IControlInstaller); }

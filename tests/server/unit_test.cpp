@@ -13,6 +13,7 @@
 #include "server/termination_list.h"
 #include "server/type_library_registration.h"
 #include "tests/server/server_support.h"
+#include "tests/wine_path.h"
 
 namespace server_tests {
 namespace {
@@ -117,11 +118,7 @@ std::wstring SideFilePath() {
     return side;
 }
 
-std::wstring FromUnix(const char* path) {
-    std::wstring windows = L"Z:";
-    for (const char* c = path; *c != '\0'; ++c) windows += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    return windows;
-}
+std::wstring FromUnix(const char* path) { return tests::WideWinePath(path); }
 
 // This program carries no type library of its own: registration looks for
 // the side file under the program's name. Only this test loads the type
