@@ -5,6 +5,7 @@
 #   Tervagon-x64.msi  for 64-bit Windows: the PE32 DLL (32-bit view) and the x86-64 DLL (64-bit view)
 #   Tervagon-x86.msi  for 32-bit Windows: the PE32 DLL
 #   SHA256SUMS        of the four
+#   support-page.html the example page, with the object tag naming the CAB at this version
 # Sets up what is missing first. Builds afresh under build/release (ccache makes it quick
 # where it is set up). Signing: tools/release/sign.sh says which certificate is used.
 set -euo pipefail
@@ -102,6 +103,8 @@ step "Writing $out"
 rm -rf "$out"
 mkdir -p "$out"
 cp "$stage/x86/Tervagon.DLL" "$stage/Tervagon.cab" "$stage/Tervagon-x64.msi" "$stage/Tervagon-x86.msi" "$out/"
+# The example page, for the support site beside the CAB.
+cp "$win32/bin/support-page.html" "$out/"
 (cd "$out" && sha256sum Tervagon.DLL Tervagon.cab Tervagon-x64.msi Tervagon-x86.msi >SHA256SUMS)
 cat "$out/SHA256SUMS"
 echo "release $VERSION written to $(realpath "$out")"
