@@ -19,4 +19,5 @@ trap 'tools/wine-prefix.sh stop "$prefix"' EXIT
 status=0
 ctest --preset win64 -j 1 || status=1
 ctest --preset host -j "$jobs" || status=1
+tests/release/release_test.sh || status=1
 exit $status
