@@ -50,20 +50,39 @@ const ValueType kValueTypes[] = {
 
 }  // namespace
 
+HRESULT ScriptParser::Refuse(HRESULT status, StopReason reason, const char* at, LONG code) {
+    if (stop_.reason != StopReason::None) return status;
+    stop_.reason = reason;
+    stop_.status = status;
+    stop_.code = code;
+    stop_.duringExpansion = expanding_;
+    stop_.offset = base_ != nullptr && at != nullptr && at >= base_ ? static_cast<std::size_t>(at - base_) : 0;
+    return status;
+}
+
 HRESULT ScriptParser::ExpandVariables(const char* text, char** expanded) {
+    stop_ = ScriptStop();
     if (text == nullptr || expanded == nullptr) return E_POINTER;
     *expanded = nullptr;
+    base_ = text;
+    expanding_ = true;
+    const HRESULT status = ExpandText(text, expanded);
+    expanding_ = false;
+    return status;
+}
 
+HRESULT ScriptParser::ExpandText(const char* text, char** expanded) {
     const size_t length = std::strlen(text);
     ExpansionBuffer buffer;
-    if (length > 0x3FFFFFFF || !buffer.Create(static_cast<std::int32_t>(length))) return E_OUTOFMEMORY;
+    if (length > 0x3FFFFFFF || !buffer.Create(static_cast<std::int32_t>(length)))
+        return Refuse(E_OUTOFMEMORY, StopReason::OutOfMemory, text);
 
     cursor_ = text;
     while (*cursor_ != '\0') {
         if (*cursor_ == '%') {
             cursor_ = CharNextA(cursor_);
             if (*cursor_ == '%') {
-                if (!buffer.Append("%", 1)) return E_OUTOFMEMORY;
+                if (!buffer.Append("%", 1)) return Refuse(E_OUTOFMEMORY, StopReason::OutOfMemory, cursor_);
                 cursor_ = CharNextA(cursor_);
                 continue;
             }
@@ -72,7 +91,8 @@ HRESULT ScriptParser::ExpandVariables(const char* text, char** expanded) {
             continue;
         }
         const char* next = CharNextA(cursor_);
-        if (!buffer.Append(cursor_, static_cast<std::int32_t>(next - cursor_))) return E_OUTOFMEMORY;
+        if (!buffer.Append(cursor_, static_cast<std::int32_t>(next - cursor_)))
+            return Refuse(E_OUTOFMEMORY, StopReason::OutOfMemory, cursor_);
         cursor_ = next;
     }
     *expanded = buffer.Release();
@@ -83,23 +103,24 @@ HRESULT ScriptParser::ExpandVariables(const char* text, char** expanded) {
 // stands behind the closing '%'.
 HRESULT ScriptParser::AppendVariable(ExpansionBuffer& buffer) {
     const char* nameStart = cursor_;
+    const char* percent = nameStart - 1;  // the '%' is a single byte
     const char* nameEnd = cursor_;
     while (*nameEnd != '%') {
-        if (*nameEnd == '\0') return DISP_E_EXCEPTION;
+        if (*nameEnd == '\0') return Refuse(DISP_E_EXCEPTION, StopReason::UnclosedVariable, percent);
         nameEnd = CharNextA(nameEnd);
     }
     const size_t nameLength = static_cast<size_t>(nameEnd - nameStart);
-    if (nameLength >= kVariableNameCapacity) return E_FAIL;
+    if (nameLength >= kVariableNameCapacity) return Refuse(E_FAIL, StopReason::VariableNameTooLong, percent);
     char name[kVariableNameCapacity];
     std::memcpy(name, nameStart, nameLength);
     name[nameLength] = '\0';
 
     const OLECHAR* value = registrar_.FindVariable(name);
-    if (value == nullptr) return DISP_E_EXCEPTION;
+    if (value == nullptr) return Refuse(DISP_E_EXCEPTION, StopReason::UnknownVariable, percent);
     std::string narrow;
     if (!WideToNarrow(value, narrow) || narrow.size() > 0x3FFFFFFF ||
         !buffer.Append(narrow.data(), static_cast<std::int32_t>(narrow.size())))
-        return E_OUTOFMEMORY;
+        return Refuse(E_OUTOFMEMORY, StopReason::OutOfMemory, percent);
     cursor_ = CharNextA(nameEnd);
     return S_OK;
 }
@@ -111,7 +132,8 @@ void ScriptParser::SkipBlanks() {
 HRESULT ScriptParser::ReadToken(Token& token) {
     token[0] = '\0';
     SkipBlanks();
-    if (*cursor_ == '\0') return DISP_E_EXCEPTION;
+    tokenStart_ = cursor_;
+    if (*cursor_ == '\0') return Refuse(DISP_E_EXCEPTION, StopReason::EndOfText, cursor_);
 
     int used = 0;
     // Copies the character at the cursor, one or two bytes, while the token has room.
@@ -140,7 +162,7 @@ HRESULT ScriptParser::ReadToken(Token& token) {
             }
             if (!copyCharacter()) {
                 token[used] = '\0';
-                return DISP_E_EXCEPTION;
+                return Refuse(DISP_E_EXCEPTION, StopReason::TokenTooLong, tokenStart_);
             }
         }
         if (complete) cursor_ = CharNextA(cursor_);  // past the closing quote
@@ -148,12 +170,12 @@ HRESULT ScriptParser::ReadToken(Token& token) {
         while (*cursor_ != '\0' && !IsBlank(*cursor_)) {
             if (!copyCharacter()) {
                 token[used] = '\0';
-                return DISP_E_EXCEPTION;
+                return Refuse(DISP_E_EXCEPTION, StopReason::TokenTooLong, tokenStart_);
             }
         }
     }
     token[used] = '\0';
-    return complete ? S_OK : DISP_E_EXCEPTION;
+    return complete ? S_OK : Refuse(DISP_E_EXCEPTION, StopReason::UnclosedQuote, tokenStart_);
 }
 
 HRESULT ScriptParser::SkipValueClause(Token& token) {

@@ -28,13 +28,14 @@ bool ClosesBlock(const char* token) { return token[0] == '}'; }
 
 // A key clause names exactly one level: not empty (an empty name would address
 // the enclosing key itself), without a backslash, and short enough to be
-// remembered whole for its deletion.
-bool IsAcceptableKeyName(const char* name) {
-    if (name[0] == '\0') return false;
+// remembered whole for its deletion. None when the name is acceptable.
+StopReason KeyNameFault(const char* name) {
+    if (name[0] == '\0') return StopReason::EmptyKeyName;
     for (const char* c = name; *c != '\0'; c = CharNextA(c)) {
-        if (*c == '\\') return false;
+        if (*c == '\\') return StopReason::KeyNameWithBackslash;
     }
-    return std::strlen(name) < static_cast<size_t>(ScriptParser::kNameCapacity);
+    if (std::strlen(name) >= static_cast<size_t>(ScriptParser::kNameCapacity)) return StopReason::KeyNameTooLong;
+    return StopReason::None;
 }
 
 class NestingLevel {
@@ -58,6 +59,10 @@ struct ScriptParser::ClauseState {
     const bool enteredRecovering;
 };
 
+HRESULT ScriptParser::RegistryRefused(LONG code, StopReason reason, const char* at) {
+    return Refuse(platform::HresultFromWin32(code), reason, at, code);
+}
+
 HRESULT ScriptParser::RunScript(const char* text, bool doRegister) {
     char* expandedText = nullptr;
     HRESULT status = ExpandVariables(text, &expandedText);
@@ -65,6 +70,7 @@ HRESULT ScriptParser::RunScript(const char* text, bool doRegister) {
     const TaskPtr<char> expanded(expandedText);
 
     cursor_ = expanded.get();
+    base_ = expanded.get();
     Token token;
     status = S_OK;
     while (*cursor_ != '\0') {
@@ -72,13 +78,13 @@ HRESULT ScriptParser::RunScript(const char* text, bool doRegister) {
         if (FAILED(status)) break;
         const HKEY root = LookupRootKey(token);
         if (root == nullptr) {
-            status = DISP_E_EXCEPTION;
+            status = Refuse(DISP_E_EXCEPTION, StopReason::UnknownRootKey, tokenStart_);
             break;
         }
         status = ReadToken(token);
         if (FAILED(status)) break;
         if (token[0] != '{') {
-            status = DISP_E_EXCEPTION;
+            status = Refuse(DISP_E_EXCEPTION, StopReason::RootWithoutBrace, tokenStart_);
             break;
         }
         if (doRegister) {
@@ -97,21 +103,29 @@ HRESULT ScriptParser::RunScript(const char* text, bool doRegister) {
         SkipBlanks();
     }
     cursor_ = nullptr;  // the expanded text is gone with this call
+    base_ = nullptr;
     return status;
 }
 
 HRESULT ScriptParser::WalkBlock(Token& token, HKEY parentKey, bool doRegister, bool recovering) {
-    if (depth_ >= kMaxNesting) return DISP_E_EXCEPTION;
+    const char* const openedAt = tokenStart_;  // the token that opened this block
+    if (depth_ >= kMaxNesting) return Refuse(DISP_E_EXCEPTION, StopReason::NestingTooDeep, openedAt);
     const NestingLevel level(depth_);
 
     ClauseState state(recovering);
     HRESULT status = ReadToken(token);
-    if (FAILED(status) || ClosesBlock(token)) return status;
-    do {
-        status = WalkClause(token, parentKey, doRegister, state);
-        if (FAILED(status)) return status;
-    } while (!ClosesBlock(token));
-    return S_OK;
+    if (SUCCEEDED(status) && !ClosesBlock(token)) {
+        do {
+            status = WalkClause(token, parentKey, doRegister, state);
+        } while (SUCCEEDED(status) && !ClosesBlock(token));
+    }
+    // A text that ends inside blocks is reported at the innermost one.
+    if (FAILED(status) && stop_.reason == StopReason::EndOfText && !stop_.inBlock && base_ != nullptr &&
+        openedAt != nullptr && openedAt >= base_) {
+        stop_.inBlock = true;
+        stop_.blockOffset = static_cast<std::size_t>(openedAt - base_);
+    }
+    return status;
 }
 
 // Entered with the first token of a clause; on success the token is the one
@@ -124,7 +138,8 @@ HRESULT ScriptParser::WalkClause(Token& token, HKEY parentKey, bool doRegister, 
         if (FAILED(status = ReadToken(token))) return status;
         // In unregister mode the name is walked as if the keyword were absent.
         if (doRegister) {
-            if (!IsAcceptableKeyName(token)) return DISP_E_EXCEPTION;
+            if (const StopReason fault = KeyNameFault(token); fault != StopReason::None)
+                return Refuse(DISP_E_EXCEPTION, fault, tokenStart_);
             // Absent, protected or undeletable keys are simply left.
             if (IsRemovableKeyName(token)) DeleteKeyTree(parentKey, token);
             if (deleteOnly) {
@@ -155,32 +170,37 @@ HRESULT ScriptParser::WalkValueClause(Token& token, HKEY parentKey, bool doRegis
                                       ClauseState& state) {
     HRESULT status = ReadToken(token);
     if (FAILED(status)) return status;
-    if (std::strlen(token) >= static_cast<size_t>(kNameCapacity)) return DISP_E_EXCEPTION;
+    const char* const nameAt = tokenStart_;
+    if (std::strlen(token) >= static_cast<size_t>(kNameCapacity))
+        return Refuse(DISP_E_EXCEPTION, StopReason::ValueNameTooLong, nameAt);
     char valueName[kNameCapacity];
     std::memcpy(valueName, token, std::strlen(token) + 1);
 
     if (FAILED(status = ReadToken(token))) return status;
-    if (token[0] != '=') return DISP_E_EXCEPTION;
+    if (token[0] != '=') return Refuse(DISP_E_EXCEPTION, StopReason::ValueWithoutAssignment, tokenStart_);
 
     if (doRegister) {
         if (FAILED(status = WriteValue(parentKey, valueName, token))) return status;
         // A value has no subkeys: a block behind it is a malformed script.
-        return OpensBlock(token) ? DISP_E_EXCEPTION : S_OK;
+        return OpensBlock(token) ? Refuse(DISP_E_EXCEPTION, StopReason::BlockAfterValue, tokenStart_) : S_OK;
     }
     if (!state.recovering && deleteFlag) {
         HKEY reopened = nullptr;
         LONG code = RegOpenKeyExA(parentKey, nullptr, 0, KEY_WRITE, &reopened);
-        if (code != ERROR_SUCCESS) return platform::HresultFromWin32(code);
+        if (code != ERROR_SUCCESS) return RegistryRefused(code, StopReason::ReopenKeyFailed, nameAt);
         const RegistryKey key(reopened);
         code = RegDeleteValueA(reopened, valueName);
-        if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) return platform::HresultFromWin32(code);
+        if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND)
+            return RegistryRefused(code, StopReason::DeleteValueFailed, nameAt);
     }
     return SkipValueClause(token);
 }
 
 HRESULT ScriptParser::WalkKeyClause(Token& token, HKEY parentKey, bool doRegister, bool deleteFlag,
                                     ClauseState& state) {
-    if (!IsAcceptableKeyName(token)) return DISP_E_EXCEPTION;
+    const char* const nameAt = tokenStart_;
+    if (const StopReason fault = KeyNameFault(token); fault != StopReason::None)
+        return Refuse(DISP_E_EXCEPTION, fault, nameAt);
     HRESULT status;
 
     if (doRegister) {
@@ -193,7 +213,7 @@ HRESULT ScriptParser::WalkKeyClause(Token& token, HKEY parentKey, bool doRegiste
             DWORD disposition = 0;
             code = RegCreateKeyExA(parentKey, token, 0, nullptr, REG_OPTION_NON_VOLATILE, kReadWrite,
                                    nullptr, &key, &disposition);
-            if (code != ERROR_SUCCESS) return platform::HresultFromWin32(code);
+            if (code != ERROR_SUCCESS) return RegistryRefused(code, StopReason::CreateKeyFailed, nameAt);
         }
         state.current.Reset(key);
 
@@ -229,12 +249,12 @@ HRESULT ScriptParser::WalkKeyClause(Token& token, HKEY parentKey, bool doRegiste
     state.recovering = state.enteredRecovering;
 
     if (openResult == ERROR_FILE_NOT_FOUND) return S_OK;
-    if (openResult != ERROR_SUCCESS) return platform::HresultFromWin32(openResult);
+    if (openResult != ERROR_SUCCESS) return RegistryRefused(openResult, StopReason::OpenKeyFailed, nameAt);
     LONG code = state.current.Close();
-    if (code != ERROR_SUCCESS) return platform::HresultFromWin32(code);
+    if (code != ERROR_SUCCESS) return RegistryRefused(code, StopReason::CloseKeyFailed, nameAt);
     if (deleteFlag) {
         code = RegDeleteKeyA(parentKey, name);
-        if (code != ERROR_SUCCESS) return platform::HresultFromWin32(code);
+        if (code != ERROR_SUCCESS) return RegistryRefused(code, StopReason::DeleteKeyFailed, nameAt);
     }
     return S_OK;
 }
@@ -244,13 +264,18 @@ HRESULT ScriptParser::WriteValue(HKEY key, const char* valueName, Token& token) 
     HRESULT status = ReadToken(text);  // the type letter
     if (FAILED(status)) return status;
     DWORD type = REG_NONE;
-    if (!LookupValueType(text, &type)) return DISP_E_EXCEPTION;
+    if (!LookupValueType(text, &type)) return Refuse(DISP_E_EXCEPTION, StopReason::UnknownValueType, tokenStart_);
     if (FAILED(status = ReadToken(text))) return status;  // the value text
 
     ValueData data;
-    if (FAILED(status = FormValueData(type, text, data))) return status;
+    if (FAILED(status = FormValueData(type, text, data))) {
+        const StopReason reason = status == E_FAIL          ? StopReason::OddBinaryDigits
+                                  : status == E_OUTOFMEMORY ? StopReason::OutOfMemory
+                                                            : StopReason::ValueTooLong;
+        return Refuse(status, reason, tokenStart_);
+    }
     const LONG code = RegSetValueExA(key, valueName, 0, data.type, data.bytes, data.size);
-    if (code != ERROR_SUCCESS) return platform::HresultFromWin32(code);
+    if (code != ERROR_SUCCESS) return RegistryRefused(code, StopReason::WriteValueFailed, tokenStart_);
     return ReadToken(token);
 }
 

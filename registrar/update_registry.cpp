@@ -6,8 +6,6 @@
 namespace registrar {
 namespace {
 
-constexpr DWORD kPathCapacity = MAX_PATH;  // bytes, terminator included
-
 // Every single quote written twice: the scripts put the path inside a quoted
 // token, where a doubled quote reads back as one.
 bool DoubleSingleQuotes(const platform::WideString& path, platform::WideString& escaped) noexcept {
@@ -24,34 +22,47 @@ bool DoubleSingleQuotes(const platform::WideString& path, platform::WideString& 
     }
 }
 
+}  // namespace
+
+HRESULT AddModuleVariables(IScriptRegistrar& registrar, const char* path, bool isExecutable,
+                           platform::WideString* widePath) {
+    platform::WideString wide;
+    platform::WideString escaped;
+    if (!NarrowToWide(path, wide) || !DoubleSingleQuotes(wide, escaped)) return E_OUTOFMEMORY;
+
+    platform::WideString moduleValue;
+    try {
+        moduleValue = isExecutable ? OLESTR("\"") + escaped + OLESTR("\"") : escaped;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    HRESULT status = registrar.AddVariable(OLESTR("Module"), moduleValue.c_str());
+    if (FAILED(status)) return status;
+    if (FAILED(status = registrar.AddVariable(OLESTR("Module_Raw"), escaped.c_str()))) return status;
+    if (widePath != nullptr) widePath->swap(wide);
+    return S_OK;
+}
+
+namespace {
+
 HRESULT RunWithVariables(ScriptRegistrar& registrar, RegistrationModule& module, UINT resourceId,
                          bool doRegister) {
     HRESULT status = module.AddCommonVariables(&registrar);
     if (FAILED(status)) return status;
 
     const HMODULE handle = module.ScriptModuleHandle();
-    char path[kPathCapacity];
-    const DWORD length = GetModuleFileNameA(handle, path, kPathCapacity);
+    char path[kModulePathCapacity];
+    const DWORD length = GetModuleFileNameA(handle, path, kModulePathCapacity);
     if (length == 0) {
         const DWORD code = GetLastError();
         return code == 0 ? E_FAIL : platform::HresultFromWin32(static_cast<LONG>(code));
     }
-    if (length >= kPathCapacity) return platform::HresultFromWin32(ERROR_INSUFFICIENT_BUFFER);
+    if (length >= kModulePathCapacity) return platform::HresultFromWin32(ERROR_INSUFFICIENT_BUFFER);
     path[length] = '\0';
 
     platform::WideString widePath;
-    platform::WideString escaped;
-    if (!NarrowToWide(path, widePath) || !DoubleSingleQuotes(widePath, escaped)) return E_OUTOFMEMORY;
-
-    platform::WideString moduleValue;
     const bool isExecutable = handle == nullptr || handle == GetModuleHandleA(nullptr);
-    try {
-        moduleValue = isExecutable ? OLESTR("\"") + escaped + OLESTR("\"") : escaped;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    if (FAILED(status = registrar.AddVariable(OLESTR("Module"), moduleValue.c_str()))) return status;
-    if (FAILED(status = registrar.AddVariable(OLESTR("Module_Raw"), escaped.c_str()))) return status;
+    if (FAILED(status = AddModuleVariables(registrar, path, isExecutable, &widePath))) return status;
 
     return doRegister ? registrar.RegisterScriptResource(widePath.c_str(), resourceId, OLESTR("REGISTRY"))
                       : registrar.UnregisterScriptResource(widePath.c_str(), resourceId, OLESTR("REGISTRY"));

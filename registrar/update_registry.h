@@ -1,6 +1,7 @@
 // Registration of a module from one of the registry scripts in its own file.
 #pragma once
 
+#include "platform/conversion.h"
 #include "platform/win32.h"
 #include "registrar/script_registrar.h"
 
@@ -20,6 +21,17 @@ public:
 protected:
     ~RegistrationModule() = default;
 };
+
+// A module's path as registration reads it: at most 259 bytes and the terminator.
+constexpr DWORD kModulePathCapacity = MAX_PATH;
+
+// Adds "Module" and "Module_Raw" for the module whose file is at the narrow
+// path: the path with its single quotes doubled (the scripts put it inside a
+// quoted token), "Module" wrapped in double quotes when the module is the
+// process's executable. *widePath, when given, receives the path as UTF-16
+// with its quotes as they are.
+HRESULT AddModuleVariables(IScriptRegistrar& registrar, const char* path, bool isExecutable,
+                           platform::WideString* widePath = nullptr);
 
 // Runs the "REGISTRY" resource resourceId of the module's file in register or
 // unregister mode. The variables are the caller's extra pairs (null or an

@@ -58,10 +58,10 @@ LONG SplitPath(LPCSTR subKey, bool creating, std::vector<std::string_view>& name
     return ERROR_SUCCESS;
 }
 
-HKEY NewHandle(RegistryState& state, std::shared_ptr<RegistryKey> key, REGSAM access) {
+HKEY NewHandle(RegistryState& state, std::shared_ptr<RegistryKey> key, REGSAM access, bool throughClasses) {
     const std::uintptr_t value = state.nextHandle;
     state.nextHandle += 4;  // never reused: a stale handle stays invalid
-    state.handles.emplace(value, OpenHandle{std::move(key), access});
+    state.handles.emplace(value, OpenHandle{std::move(key), access, throughClasses});
     return reinterpret_cast<HKEY>(value);
 }
 
@@ -106,7 +106,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) 
     LONG code = EnterKey(state, Operation::Open, key, granted, at);
     if (code != ERROR_SUCCESS) return code;
     if ((code = OpenPath(subKey, at)) != ERROR_SUCCESS) return code;
-    *result = NewHandle(state, std::move(at), access);
+    *result = NewHandle(state, std::move(at), access, platform::host::ThroughClasses(key));
     return ERROR_SUCCESS;
 }
 
@@ -131,9 +131,13 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
     }
     const bool creating = existing < names.size();
     if (creating && !Allows(granted, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-    for (std::size_t i = existing; i < names.size(); ++i) at = at->AddChild(at, names[i]);
+    const bool throughClasses = platform::host::ThroughClasses(key);
+    for (std::size_t i = existing; i < names.size(); ++i) {
+        at = at->AddChild(at, names[i]);
+        at->throughClasses = throughClasses;
+    }
     if (disposition != nullptr) *disposition = creating ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = NewHandle(state, std::move(at), access);
+    *result = NewHandle(state, std::move(at), access, throughClasses);
     return ERROR_SUCCESS;
 }
 
@@ -172,7 +176,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
     if (!Allows(granted, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     std::vector<BYTE> bytes;
     if (dataSize != 0) bytes.assign(data, data + dataSize);
-    at->SetValue(ValueName(valueName), type, std::move(bytes));
+    at->SetValue(ValueName(valueName), type, std::move(bytes), platform::host::ThroughClasses(key));
     return ERROR_SUCCESS;
 }
 

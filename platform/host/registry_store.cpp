@@ -51,15 +51,72 @@ void AppendValue(std::string& out, const RegistryValue& value) {
     out += '\n';
 }
 
-void DumpKey(const RegistryKey& key, const std::string& path, std::string& out) {
-    // Roots and the machine's classes key always exist: they are implied.
-    if (!key.permanent || !key.values.empty()) {
-        out += '[';
-        out += path;
-        out += "]\n";
-        for (const RegistryValue& value : key.values) AppendValue(out, value);
+// A key name as it stands in a key line: as it is, unless the line could not
+// give it back so (a byte outside printable ASCII, such as a line end, or a
+// leading quote); then quoted like a value name.
+std::string KeyLineName(const std::string& name) {
+    bool plain = !name.empty() && name.front() != '"';
+    for (const char c : name) plain = plain && c >= 0x20 && c <= 0x7E;
+    if (plain) return name;
+    std::string quoted;
+    platform::AppendQuotedBytes(quoted, reinterpret_cast<const BYTE*>(name.data()), name.size());
+    return quoted;
+}
+
+std::string SubkeyPath(const std::string& path, const std::string& name) { return path + "\\" + KeyLineName(name); }
+
+void AppendKeyLine(std::string& out, const std::string& path) {
+    out += '[';
+    out += path;
+    out += "]\n";
+}
+
+// classesPath is empty, or the key's path as named through HKEY_CLASSES_ROOT
+// when keys and values are to be shown under the root they were written through.
+void DumpKey(const RegistryKey& key, const std::string& path, const std::string& classesPath,
+             const RegistryKey* classes, std::string& out) {
+    if (classesPath.empty()) {
+        // Roots and the machine's classes key always exist: they are implied.
+        if (!key.permanent || !key.values.empty()) {
+            AppendKeyLine(out, path);
+            for (const RegistryValue& value : key.values) AppendValue(out, value);
+        }
+    } else {
+        const bool through = key.throughClasses;
+        bool own = false;
+        bool other = false;
+        for (const RegistryValue& value : key.values) (value.throughClasses == through ? own : other) = true;
+        if (!key.permanent || own) {
+            AppendKeyLine(out, through ? classesPath : path);
+            for (const RegistryValue& value : key.values)
+                if (value.throughClasses == through) AppendValue(out, value);
+        }
+        if (other) {
+            AppendKeyLine(out, through ? path : classesPath);
+            for (const RegistryValue& value : key.values)
+                if (value.throughClasses != through) AppendValue(out, value);
+        }
     }
-    for (const auto& child : key.children) DumpKey(*child, path + "\\" + child->name, out);
+    for (const auto& child : key.children) {
+        std::string childClasses;
+        if (!classesPath.empty()) {
+            childClasses = SubkeyPath(classesPath, child->name);
+        } else if (child.get() == classes) {
+            childClasses = host::RootName(0);
+        }
+        DumpKey(*child, SubkeyPath(path, child->name), childClasses, classes, out);
+    }
+}
+
+std::string DumpStore(bool asWritten) {
+    auto& state = host::Registry();
+    Lock lock(state.lock);
+    std::string out;
+    // HKEY_CLASSES_ROOT is a view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes: it is listed there.
+    const RegistryKey* classes = asWritten ? state.classes.get() : nullptr;
+    for (std::size_t i = 1; i < host::kRootCount; ++i)
+        DumpKey(*state.roots[i], host::RootName(static_cast<int>(i)), {}, classes, out);
+    return out;
 }
 
 // ---- reading the text form ----------------------------------------------------
@@ -164,23 +221,41 @@ int RootByName(std::string_view name) {
     return -1;
 }
 
-std::shared_ptr<RegistryKey> MakeKey(std::string_view path) {
+// The key of a key line's path, made where missing. A name is as it stands up
+// to the next backslash, or quoted when it begins with a quote.
+std::shared_ptr<RegistryKey> MakeKey(std::string_view path, bool* throughClasses) {
     const std::size_t cut = path.find('\\');
     const int root = RootByName(path.substr(0, cut));
     if (root < 0) return nullptr;
+    *throughClasses = root == 0;
     REGSAM access = 0;
     LONG code = 0;
     auto at = host::ResolveKey(reinterpret_cast<HKEY>(std::uintptr_t{0x80000000u} + root), &access, &code);
     if (cut == std::string_view::npos) return at;
     std::string_view rest = path.substr(cut + 1);
     while (true) {
-        const std::size_t next = rest.find('\\');
-        const std::string_view name = rest.substr(0, next);
+        std::string name;
+        if (!rest.empty() && rest.front() == '"') {
+            Cursor cursor{rest};
+            auto quoted = ReadQuoted(cursor);
+            if (!quoted || quoted->find('\\') != std::string::npos) return nullptr;
+            name = std::move(*quoted);
+            rest.remove_prefix(cursor.at);
+            if (!rest.empty() && rest.front() != '\\') return nullptr;
+        } else {
+            name.assign(rest.substr(0, rest.find('\\')));
+            rest.remove_prefix(name.size());
+        }
         if (name.empty() || name.size() > host::kMaxKeyNameLength) return nullptr;
         auto child = at->Child(name);
-        at = child ? child : at->AddChild(at, name);
-        if (next == std::string_view::npos) return at;
-        rest.remove_prefix(next + 1);
+        if (!child) {
+            child = at->AddChild(at, name);
+            child->throughClasses = *throughClasses;
+        }
+        at = std::move(child);
+        if (rest.empty()) return at;
+        rest.remove_prefix(1);  // the backslash
+        if (rest.empty()) return nullptr;
     }
 }
 
@@ -212,14 +287,9 @@ std::string DescribeOpenHandles() {
     return out;
 }
 
-std::string Dump() {
-    auto& state = host::Registry();
-    Lock lock(state.lock);
-    std::string out;
-    // HKEY_CLASSES_ROOT is a view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes: shown there only.
-    for (std::size_t i = 1; i < host::kRootCount; ++i) DumpKey(*state.roots[i], host::RootName(static_cast<int>(i)), out);
-    return out;
-}
+std::string Dump() { return DumpStore(false); }
+
+std::string DumpAsWritten() { return DumpStore(true); }
 
 std::string Dump(HKEY root, std::string_view path) {
     auto& state = host::Registry();
@@ -234,12 +304,12 @@ std::string Dump(HKEY root, std::string_view path) {
         const std::size_t cut = path.find('\\');
         at = at->Child(path.substr(0, cut));
         if (!at) return {};
-        shown += "\\" + at->name;
+        shown = SubkeyPath(shown, at->name);
         if (cut == std::string_view::npos) break;
         path.remove_prefix(cut + 1);
     }
     std::string out;
-    DumpKey(*at, shown, out);
+    DumpKey(*at, shown, {}, nullptr, out);
     return out;
 }
 
@@ -247,6 +317,7 @@ bool Seed(std::string_view text, std::string* error) {
     auto& state = host::Registry();
     Lock lock(state.lock);
     std::shared_ptr<RegistryKey> current;
+    bool throughClasses = false;
     unsigned number = 0;
     auto fail = [&](const char* why) {
         if (error != nullptr) *error = "line " + std::to_string(number) + ": " + why;
@@ -261,15 +332,17 @@ bool Seed(std::string_view text, std::string* error) {
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
             if (line.back() != ']') return fail("a key line ends with ']'");
-            current = MakeKey(line.substr(1, line.size() - 2));
-            if (!current) return fail("not a key path under a root (empty name, or a name over 255 characters)");
+            current = MakeKey(line.substr(1, line.size() - 2), &throughClasses);
+            if (!current)
+                return fail("not a key path under a root (an empty name, a name over 255 characters, or a "
+                            "badly quoted name)");
             continue;
         }
         if (!current) return fail("a value comes before any key");
         Cursor cursor{line};
         auto value = ReadValue(cursor);
         if (!value) return fail("not a value line: @= or \"name\"= then sz:\"...\", dword:n or hex(t):bytes");
-        current->SetValue(value->name, value->type, std::move(value->data));
+        current->SetValue(value->name, value->type, std::move(value->data), throughClasses);
     }
     return true;
 }

@@ -18,7 +18,9 @@
 //   "Data"=hex(3):01,ab                    anything else: type (hex) and bytes
 //
 // Inside quotes, '\\' stands for a backslash, '\"' for a quote and '\xHH' for
-// any byte outside the printable ASCII range. Every key gets a line except the
+// any byte outside the printable ASCII range. A key name is written as it is
+// unless it holds such a byte or begins with a quote; then it is quoted in the
+// same way, so that every dump seeds back to the same tree. Every key gets a line except the
 // roots (which get one only when they hold values) and the always-present
 // HKEY_LOCAL_MACHINE\SOFTWARE\Classes and its parent, which appear only when
 // they hold values. An empty store dumps as the empty text. Seed also accepts
@@ -44,6 +46,11 @@ std::string DescribeOpenHandles();
 
 // The whole store in the text form above.
 std::string Dump();
+// The same, except that a key or value written through HKEY_CLASSES_ROOT is
+// listed under that root instead of under HKEY_LOCAL_MACHINE\SOFTWARE\Classes,
+// so that a script's writes show under the root the script named. Seed reads
+// it back as well.
+std::string DumpAsWritten();
 // The key at root\path and everything below it, named from the given root
 // (so Dump(HKEY_CLASSES_ROOT, "CLSID") names its keys "HKEY_CLASSES_ROOT\CLSID\...").
 // The empty text when the key does not exist.

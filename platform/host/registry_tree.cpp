@@ -50,15 +50,16 @@ RegistryValue* RegistryKey::Value(std::string_view valueName) {
     return nullptr;
 }
 
-void RegistryKey::SetValue(std::string_view valueName, DWORD type, std::vector<BYTE> data) {
+void RegistryKey::SetValue(std::string_view valueName, DWORD type, std::vector<BYTE> data, bool writtenThroughClasses) {
     if (RegistryValue* existing = Value(valueName)) {
         existing->type = type;
         existing->data = std::move(data);
+        existing->throughClasses = writtenThroughClasses;
         return;
     }
     const auto at = std::lower_bound(values.begin(), values.end(), valueName,
                                      [](const RegistryValue& v, std::string_view wanted) { return NameBefore(v.name, wanted); });
-    values.insert(at, RegistryValue{std::string(valueName), type, std::move(data)});
+    values.insert(at, RegistryValue{std::string(valueName), type, std::move(data), writtenThroughClasses});
 }
 
 bool RegistryKey::RemoveValue(std::string_view valueName) {
@@ -121,6 +122,13 @@ std::shared_ptr<RegistryKey> ResolveKey(HKEY key, REGSAM* access, LONG* code) {
     }
     *access = found->second.access;
     return found->second.key;
+}
+
+bool ThroughClasses(HKEY key) {
+    const int root = RootIndex(key);
+    if (root >= 0) return root == kClassesRoot;
+    const auto found = Registry().handles.find(reinterpret_cast<std::uintptr_t>(key));
+    return found != Registry().handles.end() && found->second.throughClasses;
 }
 
 std::string KeyPath(const RegistryKey& key) {

@@ -21,6 +21,7 @@ struct RegistryValue {
     std::string name;  // empty: the key's default value
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
+    bool throughClasses = false;  // last written through HKEY_CLASSES_ROOT
 };
 
 struct RegistryKey {
@@ -31,19 +32,21 @@ struct RegistryKey {
     std::vector<RegistryValue> values;
     bool deleted = false;    // still reachable through an open handle
     bool permanent = false;  // part of every machine; cannot be deleted
+    bool throughClasses = false;  // created through HKEY_CLASSES_ROOT
 
     std::shared_ptr<RegistryKey> Child(std::string_view childName) const;
     std::shared_ptr<RegistryKey> AddChild(const std::shared_ptr<RegistryKey>& self,
                                           std::string_view childName);
     void RemoveChild(const RegistryKey* child);
     RegistryValue* Value(std::string_view valueName);
-    void SetValue(std::string_view valueName, DWORD type, std::vector<BYTE> data);
+    void SetValue(std::string_view valueName, DWORD type, std::vector<BYTE> data, bool writtenThroughClasses = false);
     bool RemoveValue(std::string_view valueName);
 };
 
 struct OpenHandle {
     std::shared_ptr<RegistryKey> key;
     REGSAM access = 0;
+    bool throughClasses = false;  // opened from HKEY_CLASSES_ROOT or from a handle that was
 };
 
 constexpr std::size_t kRootCount = 7;
@@ -73,6 +76,8 @@ const char* RootName(int index);
 // The key a predefined root or an open handle stands for; null with *code set otherwise.
 // Caller holds the lock.
 std::shared_ptr<RegistryKey> ResolveKey(HKEY key, REGSAM* access, LONG* code);
+// Whether a predefined root or an open handle reaches its key through HKEY_CLASSES_ROOT.
+bool ThroughClasses(HKEY key);
 // "root\a\b" for a live key, for messages.
 std::string KeyPath(const RegistryKey& key);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "platform/host/registry_store.h"
@@ -130,6 +131,12 @@ TEST_F(RegistryStore, MalformedSeedLinesAreReportedByNumber) {
         {"[HKCU\\A]\n\"v\"=qword:1\n", "line 2:"},
         {"[HKCU\\A]\n\"v\"=sz:\"x\" trailing\n", "line 2:"},
         {"[HKCU\\A]\n\"v\"=sz:\"\\q\"\n", "line 2:"},
+        // quoted key names
+        {"[HKCU\\\"open]\n", "line 1:"},
+        {"[HKCU\\\"a\"b]\n", "line 1:"},
+        {"[HKCU\\\"a\\\\b\"]\n", "line 1:"},
+        {"[HKCU\\\"\"]\n", "line 1:"},
+        {"[HKCU\\A\\]\n", "line 1:"},
     };
     for (const Case& c : cases) {
         store::Reset();
@@ -226,5 +233,114 @@ TEST_F(RegistryStore, InjectedFailureHitsTheChosenCallOnly) {
         RegCloseKey(opened);
     }
 }
+
+// Writes through HKEY_CLASSES_ROOT are listed there by the as-written dump and
+// where they live by the plain one; both seed back the same tree.
+TEST_F(RegistryStore, AsWrittenDumpListsClassesWritesUnderTheRootUsed) {
+    HKEY viaClasses = CreateKey(HKEY_CLASSES_ROOT, "Shared\\ViaClasses");
+    HKEY viaMachine = CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Shared");
+    ASSERT_EQ(RegSetValueExA(viaMachine, "m", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(viaClasses, "c", 0, REG_SZ, reinterpret_cast<const BYTE*>("2"), 2), ERROR_SUCCESS);
+    RegCloseKey(viaClasses);
+    RegCloseKey(viaMachine);
+    const char* const asWritten =
+        "[HKEY_CLASSES_ROOT\\Shared]\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Shared]\n"
+        "\"m\"=sz:\"1\"\n"
+        "[HKEY_CLASSES_ROOT\\Shared\\ViaClasses]\n"
+        "\"c\"=sz:\"2\"\n";
+    EXPECT_EQ(store::DumpAsWritten(), asWritten);
+    EXPECT_EQ(store::Dump(),
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Shared]\n"
+              "\"m\"=sz:\"1\"\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Shared\\ViaClasses]\n"
+              "\"c\"=sz:\"2\"\n");
+    const std::string plain = store::Dump();
+    store::Reset();
+    ASSERT_TRUE(store::Seed(asWritten));
+    EXPECT_EQ(store::DumpAsWritten(), asWritten);
+    EXPECT_EQ(store::Dump(), plain);
+}
+
+// Everything in the store as read back through the registry functions, bytes
+// as they are: independent of the text form, so a lossy form can't hide.
+void ListKey(HKEY key, const std::string& path, std::string& out) {
+    out += "key " + path + "\n";
+    for (DWORD index = 0;; ++index) {
+        char name[16384];
+        DWORD nameSize = sizeof(name);
+        DWORD type = 0;
+        BYTE data[4096];
+        DWORD dataSize = sizeof(data);
+        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+        out += "value " + std::string(name, nameSize) + "|" + std::to_string(type) + "|" +
+               std::string(reinterpret_cast<char*>(data), dataSize) + "\n";
+    }
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        DWORD nameSize = sizeof(name);
+        if (RegEnumKeyExA(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        HKEY child = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(key, name, 0, KEY_READ, &child), ERROR_SUCCESS) << name;
+        ListKey(child, path + "/" + std::string(name, nameSize), out);
+        RegCloseKey(child);
+    }
+}
+
+std::string ListStore() {
+    std::string out;
+    for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) ListKey(root, "root", out);
+    return out;
+}
+
+// Generated trees, names and data drawn from bytes that the text form must
+// escape or that look like its syntax; a fixed seed keeps the run the same.
+TEST_F(RegistryStore, EveryDumpSeedsBackToTheSameTree) {
+    static const char kNameBytes[] = "aZ9 \"'[]=@;{}%x\\\r\n\t\x01\x7F\x80\xE9\xFF";
+    const std::string nameBytes(kNameBytes, sizeof(kNameBytes) - 1);
+    std::mt19937 random(13);
+    auto pick = [&](std::size_t bound) { return static_cast<std::size_t>(random() % bound); };
+    auto name = [&](bool forKey) {
+        std::string text;
+        const std::size_t length = 1 + pick(6);
+        while (text.size() < length) {
+            const char c = nameBytes[pick(nameBytes.size())];
+            if (!(forKey && c == '\\')) text += c;
+        }
+        return text;
+    };
+    const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    for (int tree = 0; tree < 100; ++tree) {
+        store::Reset();
+        for (int key = 0; key < 12; ++key) {
+            std::string path = name(true);
+            for (std::size_t depth = pick(3); depth > 0; --depth) path += "\\" + name(true);
+            HKEY opened = CreateKey(roots[pick(3)], path.c_str());
+            ASSERT_NE(opened, nullptr);
+            for (std::size_t count = pick(3); count > 0; --count) {
+                std::string data = name(false);
+                const DWORD types[] = {REG_SZ, REG_SZ, REG_DWORD, REG_BINARY, REG_MULTI_SZ, REG_EXPAND_SZ};
+                const DWORD type = types[pick(6)];
+                if (type == REG_SZ && pick(2) == 0) data += '\0';  // the plain text form
+                if (type == REG_DWORD) data = std::string("\x01\x00\xFF\x7F", 4).substr(0, 1 + pick(4));
+                const std::string valueName = pick(4) == 0 ? std::string() : name(false);
+                ASSERT_EQ(RegSetValueExA(opened, valueName.c_str(), 0, type,
+                                         reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size())),
+                          ERROR_SUCCESS);
+            }
+            RegCloseKey(opened);
+        }
+        const std::string listed = ListStore();
+        for (const bool asWritten : {false, true}) {
+            const std::string dumped = asWritten ? store::DumpAsWritten() : store::Dump();
+            store::Reset();
+            std::string error;
+            ASSERT_TRUE(store::Seed(dumped, &error)) << error << "\n" << dumped;
+            ASSERT_EQ(ListStore(), listed) << dumped;
+            EXPECT_EQ(asWritten ? store::DumpAsWritten() : store::Dump(), dumped);
+        }
+    }
+}
+
 
 }  // namespace

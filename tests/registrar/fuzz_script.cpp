@@ -2,7 +2,8 @@
 // expanded with a few variables and walked in register mode, again in
 // register mode, then in unregister mode, over an in-memory registry that
 // already holds some keys; one more register run makes a chosen allocation
-// fail. Every run must close every key it opened; the leak checker sees the rest.
+// fail. Every run must close every key it opened and give the reason of any
+// failure; the leak checker sees the rest.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -32,9 +33,18 @@ void CheckHandlesClosed(const char* run) {
     }
 }
 
+// Every failure is reported with its reason and the status it ended with.
 HRESULT Run(const registrar::ScriptRegistrar& variables, const std::string& text, bool doRegister) {
     registrar::ScriptParser parser(variables);
-    return parser.RunScript(text.c_str(), doRegister);
+    const HRESULT status = parser.RunScript(text.c_str(), doRegister);
+    const registrar::ScriptStop& stop = parser.Stop();
+    if (FAILED(status) && (stop.reason == registrar::StopReason::None || stop.status != status ||
+                           (stop.duringExpansion && stop.offset > text.size()))) {
+        std::fprintf(stderr, "a failure 0x%08X was not reported (reason %d, status 0x%08X)\n",
+                     static_cast<unsigned>(status), static_cast<int>(stop.reason), static_cast<unsigned>(stop.status));
+        std::abort();
+    }
+    return status;
 }
 
 }  // namespace

@@ -12,6 +12,6 @@ int main(int argc, char** argv) {
         return scriptrun::RunScriptTool(arguments, std::cout, std::cerr);
     } catch (const std::exception& failure) {
         std::cerr << "scriptrun: " << failure.what() << "\n";
-        return 2;
+        return scriptrun::kUnusableInput;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <ostream>
 #include <sstream>
 #include <utility>
@@ -10,26 +11,40 @@
 #include "platform/host/registry_store.h"
 #include "registrar/script_parser.h"
 #include "registrar/script_registrar.h"
+#include "registrar/update_registry.h"
+#include "registry_diff.h"
 #include "status_text.h"
+#include "stop_text.h"
 
 namespace scriptrun {
 namespace {
 
-constexpr int kScriptFailed = 1;
-constexpr int kUnusable = 2;
-
 const char kUsage[] =
-    "usage: scriptrun register|unregister SCRIPT [--var NAME=VALUE]... [--seed FILE] [--dump FILE]\n"
+    "usage: scriptrun register|unregister SCRIPT [--var NAME=VALUE]... [--module PATH] [--seed FILE]\n"
+    "                                            [--dump FILE] [--diff]\n"
+    "       scriptrun check SCRIPT [--var NAME=VALUE]... [--module PATH]\n"
     "  --var NAME=VALUE  a script variable, written %NAME% in the script (repeatable)\n"
+    "  --module PATH     Module and Module_Raw for a module at PATH, as registration defines them\n"
     "  --seed FILE       keys and values to load before the run (the form --dump writes)\n"
-    "  --dump FILE       write the registry after the run to FILE\n";
+    "  --dump FILE       write the registry after the run to FILE\n"
+    "  --diff            show the changes of the run instead of the registry after it\n"
+    "  check             register into an empty registry, unregister, and show what\n"
+    "                    registration wrote and what unregistration left behind\n"
+    "  SCRIPT or FILE may be '-' for standard input.\n"
+    "exit status: 0 the script ran to its end, 1 the script is malformed, 2 the command line\n"
+    "or an input file can't be used, 3 the registry refused an operation or memory ran out\n";
+
+enum class Mode { Register, Unregister, Check };
 
 struct Options {
-    bool doRegister = true;
+    Mode mode = Mode::Register;
     std::string script;
     std::vector<std::pair<std::string, std::string>> variables;
+    std::string module;
+    bool hasModule = false;
     std::string seed;
     std::string dump;
+    bool diff = false;
 };
 
 // False with a message when the command line can't be used.
@@ -39,16 +54,20 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options& options, s
         return false;
     }
     if (arguments[0] == "register") {
-        options.doRegister = true;
+        options.mode = Mode::Register;
     } else if (arguments[0] == "unregister") {
-        options.doRegister = false;
+        options.mode = Mode::Unregister;
+    } else if (arguments[0] == "check") {
+        options.mode = Mode::Check;
     } else {
-        problem = "unknown mode '" + arguments[0] + "': use register or unregister";
+        problem = "unknown mode '" + arguments[0] + "': use register, unregister or check";
         return false;
     }
+    bool hasScript = false;
     for (size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        const bool takesValue = argument == "--var" || argument == "-v" || argument == "--seed" || argument == "--dump";
+        const bool takesValue = argument == "--var" || argument == "-v" || argument == "--seed" ||
+                                argument == "--dump" || argument == "--module";
         if (takesValue) {
             if (i + 1 >= arguments.size()) {
                 problem = argument + " needs a value";
@@ -59,6 +78,9 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options& options, s
                 options.seed = value;
             } else if (argument == "--dump") {
                 options.dump = value;
+            } else if (argument == "--module") {
+                options.module = value;
+                options.hasModule = true;
             } else {
                 const size_t equals = value.find('=');
                 if (equals == std::string::npos || equals == 0) {
@@ -67,55 +89,149 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options& options, s
                 }
                 options.variables.emplace_back(value.substr(0, equals), value.substr(equals + 1));
             }
-        } else if (!argument.empty() && argument[0] == '-') {
+        } else if (argument == "--diff") {
+            options.diff = true;
+        } else if (argument.size() > 1 && argument[0] == '-') {
             problem = "unknown option '" + argument + "'";
             return false;
-        } else if (options.script.empty()) {
+        } else if (!hasScript) {
             options.script = argument;
+            hasScript = true;
         } else {
             problem = "more than one script given ('" + options.script + "' and '" + argument + "')";
             return false;
         }
     }
-    if (options.script.empty()) {
+    if (!hasScript || options.script.empty()) {
         problem = "no script file given";
+        return false;
+    }
+    if (options.mode == Mode::Check && (!options.seed.empty() || !options.dump.empty() || options.diff)) {
+        problem = "check starts from an empty registry and shows its changes: --seed, --dump and --diff don't apply";
+        return false;
+    }
+    if (options.script == "-" && options.seed == "-") {
+        problem = "the script and the seed can't both come from standard input";
+        return false;
+    }
+    if (options.hasModule && options.module.size() >= registrar::kModulePathCapacity) {
+        problem = "a module path holds at most " + std::to_string(registrar::kModulePathCapacity - 1) +
+                  " bytes, as registration reads it";
         return false;
     }
     return true;
 }
 
-bool ReadFile(const std::string& path, std::string& bytes) {
+// A file, a pipe or a process substitution; "-" is standard input.
+bool ReadInput(const std::string& path, std::istream& in, std::string& bytes) {
+    std::ostringstream content;
+    if (path == "-") {
+        content << in.rdbuf();
+        bytes = content.str();
+        return !in.bad();
+    }
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
+    if (std::filesystem::is_directory(path, error)) return false;
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
-    std::ostringstream content;
     content << file.rdbuf();
     bytes = content.str();
     return !file.bad();
 }
 
-// Narrow text as the registrar's UTF-16: the stand-in's code page.
-bool ToWide(const std::string& text, platform::WideString& wide) { return platform::ToWide(text.c_str(), wide); }
+// A module whose file is an executable gets the wrapped form of Module, as
+// when the registering module is the process's own executable.
+bool IsExecutablePath(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".exe";
+}
+
+class ToolRun {
+public:
+    ToolRun(const Options& options, std::ostream& out, std::ostream& err) : options_(options), out_(out), err_(err) {}
+
+    // 0 when the variables are defined, else the exit status.
+    int DefineVariables() {
+        for (const auto& [name, value] : options_.variables) {
+            platform::WideString wideName;
+            platform::WideString wideValue;
+            if (!platform::ToWide(name.c_str(), wideName) || !platform::ToWide(value.c_str(), wideValue) ||
+                FAILED(registrar_.AddVariable(wideName.c_str(), wideValue.c_str()))) {
+                err_ << "scriptrun: cannot define the variable '" << name << "'\n";
+                return kUnusableInput;
+            }
+        }
+        // After the caller's own, as registration adds them: a --var of the same name wins.
+        if (options_.hasModule &&
+            FAILED(registrar::AddModuleVariables(registrar_, options_.module.c_str(), IsExecutablePath(options_.module)))) {
+            err_ << "scriptrun: cannot define Module and Module_Raw for '" << options_.module << "'\n";
+            return kUnusableInput;
+        }
+        return 0;
+    }
+
+    // Runs the script once and prints its status line with the prefix.
+    HRESULT Run(const std::string& script, bool doRegister, const char* prefix) {
+        registrar::ScriptParser parser(registrar_);
+        const HRESULT status = parser.RunScript(script.c_str(), doRegister);
+        out_ << prefix << "status: ";
+        if (FAILED(status)) {
+            out_ << DescribeStatus(status).name << ": " << DescribeStop(parser.Stop(), script, registrar_) << "\n";
+            failure_ = StoppedOnText(parser.Stop()) ? kMalformedScript : kRegistryFailed;
+        } else {
+            out_ << StatusLine(status) << "\n";
+        }
+        return status;
+    }
+
+    int Failure() const { return failure_; }
+
+private:
+    const Options& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    registrar::ScriptRegistrar registrar_;
+    int failure_ = kSucceeded;
+};
+
+int RunCheck(const std::string& script, ToolRun& run, std::ostream& out) {
+    if (FAILED(run.Run(script, true, "register: "))) {
+        const std::string left = SortListing(platform::registry_store::DumpAsWritten());
+        out << "left behind by the failed registration:" << (left.empty() ? " nothing\n" : "\n" + left);
+        return run.Failure();
+    }
+    const std::string written = DiffListings({}, platform::registry_store::DumpAsWritten());
+    out << "wrote:" << (written.empty() ? " nothing\n" : "\n" + written);
+    run.Run(script, false, "unregister: ");
+    const std::string left = SortListing(platform::registry_store::DumpAsWritten());
+    out << "left behind:" << (left.empty() ? " nothing\n" : "\n" + left);
+    return run.Failure();
+}
 
 }  // namespace
 
 int RunScriptTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    return RunScriptTool(arguments, std::cin, out, err);
+}
+
+int RunScriptTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
     if (!arguments.empty() && (arguments[0] == "--help" || arguments[0] == "-h")) {
         out << kUsage;
-        return 0;
+        return kSucceeded;
     }
     Options options;
     std::string problem;
     if (!ParseOptions(arguments, options, problem)) {
         err << "scriptrun: " << problem << "\n" << kUsage;
-        return kUnusable;
+        return kUnusableInput;
     }
 
     std::string script;
-    if (!ReadFile(options.script, script)) {
+    if (!ReadInput(options.script, in, script)) {
         err << "scriptrun: cannot read the script file '" << options.script << "'\n";
-        return kUnusable;
+        return kUnusableInput;
     }
     const size_t nul = script.find('\0');
     if (nul != std::string::npos) {
@@ -127,42 +243,40 @@ int RunScriptTool(const std::vector<std::string>& arguments, std::ostream& out, 
     platform::registry_store::Reset();
     if (!options.seed.empty()) {
         std::string seed;
-        if (!ReadFile(options.seed, seed)) {
+        if (!ReadInput(options.seed, in, seed)) {
             err << "scriptrun: cannot read the seed file '" << options.seed << "'\n";
-            return kUnusable;
+            return kUnusableInput;
         }
         std::string error;
         if (!platform::registry_store::Seed(seed, &error)) {
             err << "scriptrun: the seed file '" << options.seed << "' is not usable: " << error << "\n";
-            return kUnusable;
+            return kUnusableInput;
         }
     }
 
-    registrar::ScriptRegistrar scriptRegistrar;
-    for (const auto& [name, value] : options.variables) {
-        platform::WideString wideName;
-        platform::WideString wideValue;
-        if (!ToWide(name, wideName) || !ToWide(value, wideValue) ||
-            FAILED(scriptRegistrar.AddVariable(wideName.c_str(), wideValue.c_str()))) {
-            err << "scriptrun: cannot define the variable '" << name << "'\n";
-            return kUnusable;
-        }
-    }
+    ToolRun run(options, out, err);
+    if (const int unusable = run.DefineVariables(); unusable != 0) return unusable;
+    if (options.mode == Mode::Check) return RunCheck(script, run, out);
 
-    const HRESULT status = registrar::ScriptParser(scriptRegistrar).RunScript(script.c_str(), options.doRegister);
-    out << "status: " << StatusLine(status) << "\n";
+    const std::string before = options.diff ? platform::registry_store::DumpAsWritten() : std::string();
+    run.Run(script, options.mode == Mode::Register, "");
     const std::string tree = platform::registry_store::Dump();
-    out << (tree.empty() ? "(the registry is empty)\n" : tree);
+    if (options.diff) {
+        const std::string changes = DiffListings(before, platform::registry_store::DumpAsWritten());
+        out << (changes.empty() ? "(no changes)\n" : changes);
+    } else {
+        out << (tree.empty() ? "(the registry is empty)\n" : tree);
+    }
 
     if (!options.dump.empty()) {
         std::ofstream file(options.dump, std::ios::binary);
         file << tree;
         if (!file.flush()) {
             err << "scriptrun: cannot write the dump file '" << options.dump << "'\n";
-            return kUnusable;
+            return kUnusableInput;
         }
     }
-    return FAILED(status) ? kScriptFailed : 0;
+    return run.Failure();
 }
 
 }  // namespace scriptrun

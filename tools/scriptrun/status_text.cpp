@@ -43,23 +43,27 @@ const KnownCode kRegistryCodes[] = {
 
 }  // namespace
 
-std::string StatusLine(HRESULT status) {
+StatusText DescribeStatus(HRESULT status) {
     char hex[16];
     std::snprintf(hex, sizeof(hex), "0x%08X", static_cast<unsigned>(status));
     for (const Known& known : kStatuses) {
-        if (known.status == status) return std::string(hex) + " " + known.name + ": " + known.meaning;
+        if (known.status == status) return {std::string(hex) + " " + known.name, known.meaning};
     }
     const auto bits = static_cast<unsigned>(status);
     if ((bits & 0xFFFF0000u) == 0x80070000u) {
         const LONG code = static_cast<LONG>(bits & 0xFFFFu);
         for (const KnownCode& known : kRegistryCodes) {
-            if (known.code == code)
-                return std::string(hex) + " HRESULT_FROM_WIN32(" + known.name + "): " + known.meaning;
+            if (known.code == code) return {std::string(hex) + " HRESULT_FROM_WIN32(" + known.name + ")", known.meaning};
         }
-        return std::string(hex) + " HRESULT_FROM_WIN32(" + std::to_string(code) + "): system error " +
-               std::to_string(code);
+        return {std::string(hex) + " HRESULT_FROM_WIN32(" + std::to_string(code) + ")",
+                "system error " + std::to_string(code)};
     }
-    return std::string(hex) + (status < 0 ? ": a failure" : ": a success");
+    return {hex, status < 0 ? "a failure" : "a success"};
+}
+
+std::string StatusLine(HRESULT status) {
+    const StatusText text = DescribeStatus(status);
+    return text.name + ": " + text.meaning;
 }
 
 }  // namespace scriptrun

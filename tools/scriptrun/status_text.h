@@ -8,6 +8,13 @@
 
 namespace scriptrun {
 
+struct StatusText {
+    std::string name;     // "0x80020009 DISP_E_EXCEPTION"
+    std::string meaning;  // what it means for the script
+};
+StatusText DescribeStatus(HRESULT status);
+
+// name + ": " + meaning
 std::string StatusLine(HRESULT status);
 
 }  // namespace scriptrun
