@@ -65,14 +65,14 @@ done
 
 step "Registry rows: what each build's DllRegisterServer writes"
 # The two registry scripts run through the registrar itself, over its in-memory registry,
-# with the DLL's path left as a placeholder; then what the platform writes for the
-# categories, the type library and the proxy/stub.
+# with the DLL's path as a placeholder, passed in as registration passes a path; then
+# what the platform writes for the categories, the type library and the proxy/stub.
 scriptrun=$host/bin/scriptrun
 tree() {
   local build=$1 tree=$2
-  "$scriptrun" register "$SCRIPT102" --var "APPID=$APPID" --var "Module=@MODULE@" --var "Module_Raw=@MODULE@" \
+  "$scriptrun" register "$SCRIPT102" --var "APPID=$APPID" --module @MODULE@ \
     --dump "$tree.102" >/dev/null
-  "$scriptrun" register "$SCRIPT101" --var "APPID=$APPID" --var "Module=@MODULE@" --var "Module_Raw=@MODULE@" \
+  "$scriptrun" register "$SCRIPT101" --var "APPID=$APPID" --module @MODULE@ \
     --seed "$tree.102" --dump "$tree" >/dev/null
   rm "$tree.102"
   cat "$build/release/platform-registration.reg" >>"$tree"

@@ -218,11 +218,13 @@ snapshot() {
   local prefix=$1 out=$2
   local root
   : >"$out.reg"
-  # The machine's and the user's software settings, both views; the rest of the registry
-  # is the running system's own state (devices, service counters).
+  # The machine's and the user's software settings, both views; the rest of the registry,
+  # and Wine's own settings of the session, are the running system's state (devices,
+  # service counters, the desktop's parameters).
   for root in 'HKEY_LOCAL_MACHINE\Software' 'HKEY_CURRENT_USER\Software'; do
     run "$prefix" regedit /E 'C:\snapshot.reg' "$root" >/dev/null 2>&1
-    iconv -f UTF-16LE -t UTF-8 "$prefix/drive_c/snapshot.reg" | tr -d '\r' >>"$out.reg"
+    iconv -f UTF-16LE -t UTF-8 "$prefix/drive_c/snapshot.reg" | tr -d '\r' |
+      awk '/^\[/ { wine = index($0, "[HKEY_CURRENT_USER\\Software\\Wine\\") == 1 } !wine' >>"$out.reg"
     rm -f "$prefix/drive_c/snapshot.reg"
   done
   (cd "$prefix/drive_c" && find . -path ./windows/temp -prune -o -path ./users -prune -o -print | LC_ALL=C sort) >"$out.files"
