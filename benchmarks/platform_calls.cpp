@@ -34,6 +34,23 @@ HRESULT PlatformCalls::PageAddress() {
     return InternetCrackUrlA(narrow, static_cast<DWORD>(lstrlenA(narrow) + 1), 0, &parts) ? S_OK : E_FAIL;
 }
 
+HRESULT PlatformCalls::ReadCompatibilityFlags() {
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromString(guid_, &clsid);
+    if (FAILED(hr)) return hr;
+    char path[260];
+    std::snprintf(path, sizeof path, "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\%ls", guid_);
+    HKEY key = nullptr;
+    const LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key);
+    if (code == ERROR_SUCCESS) RegCloseKey(key);
+    if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(code);
+    CoInitialize(nullptr);
+    CLSID created{};
+    hr = CoGetTreatAsClass(clsid, &created);
+    CoUninitialize();
+    return SUCCEEDED(hr) ? S_OK : hr;
+}
+
 HRESULT PlatformCalls::CreateControl() {
     CLSID clsid{};
     HRESULT hr = CLSIDFromString(guid_, &clsid);
@@ -95,6 +112,7 @@ HRESULT PlatformCalls::MakeAnswer() {
 
 HRESULT PlatformCalls::ControlFloor() {
     HRESULT hr = PageAddress();
+    if (SUCCEEDED(hr)) hr = ReadCompatibilityFlags();
     if (SUCCEEDED(hr)) hr = CreateControl();
     if (SUCCEEDED(hr)) hr = ReadServerPath();
     if (SUCCEEDED(hr)) hr = ReadFileVersion();

@@ -14,6 +14,9 @@ public:
 
     // Learning the page address and splitting it: every method starts so.
     HRESULT PageAddress();
+    // Learning that the control is not disabled for the browser: its
+    // compatibility entry (absent here) and the class it is created as.
+    HRESULT ReadCompatibilityFlags();
     // Creating one instance of the control in process, as the creatability test does.
     HRESULT CreateControl();
     // Reading the control's server path from the machine's registry.

@@ -39,8 +39,10 @@ public:
     // S_OK when the page hosting the object comes from the allowed domain.
     // Never raises.
     HRESULT VerifyHostDomain();
-    // Proves that the class can be created in process with IDispatch. Raises
-    // E_OUTOFMEMORY when its failure text can't be made.
+    // Proves that the class can be created in process with IDispatch; a class
+    // that the platform has disabled for the browser (its kill bit) is never
+    // created and counts as not registered. Raises E_OUTOFMEMORY when its
+    // failure text can't be made.
     HRESULT ValidateClsid(const OLECHAR* guid);
     // Reads the class's in-process server path from the machine's registry into
     // m_szModulePath. Raises only when even its last-resort text can't be made.

@@ -1,6 +1,7 @@
 // The host-page domain check: from the object's site to the hosting browser,
 // its page address, the host name in it, and the allowed suffix.
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,7 @@
 #include "checking/control_checker.h"
 #include "checking/host_suffix.h"
 #include "checking/owned_string.h"
+#include "checking/page_address.h"
 #include "platform/allocation.h"
 #include "platform/conversion.h"
 
@@ -24,6 +26,7 @@ constexpr int kUrlCapacity = 2084;
 
 // The page address as the hosting browser reports it, or false when the object
 // has no site, the container isn't a web browser or the browser can't tell.
+// The copy keeps the whole stored length, so that a NUL inside it is seen.
 bool ReadPageAddress(IUnknown* site, OwnedString& address) {
     if (site == nullptr) return false;
     platform::ComRef<IServiceProvider> provider;
@@ -36,9 +39,19 @@ bool ReadPageAddress(IUnknown* site, OwnedString& address) {
     if (location == nullptr) return true;  // no address: the split below fails
     // The browser's string was made by the browser's allocator, not through
     // the seam: it goes back the same way.
-    address.reset(platform::AllocString(location));
+    address.reset(platform::AllocStringLen(location, SysStringLen(location)));
     SysFreeString(location);
     return static_cast<bool>(address);  // out of memory fails the check
+}
+
+// The address's own text up to the end of its authority, and the character
+// that ends it when there is one: ASCII, so any exact conversion gives it
+// byte for byte.
+std::string ExactHead(std::wstring_view address, const AddressParts& parts) {
+    const std::size_t end = parts.authorityEnd < address.size() ? parts.authorityEnd + 1 : address.size();
+    std::string head;
+    for (std::size_t i = 0; i < end; ++i) head.push_back(static_cast<char>(address[i]));
+    return head;
 }
 
 }  // namespace
@@ -47,13 +60,28 @@ HRESULT ControlChecker::VerifyHostDomain() {
     try {
         OwnedString address;
         if (!ReadPageAddress(m_site, address)) return E_FAIL;
+        // The verdict rests on the text that the browser reported, before any
+        // conversion: a code page that lacks a character maps it to a
+        // look-alike or to '?', which would change the host or cut it short.
+        const std::wstring_view reported(address.get(), SysStringLen(address.get()));
+        const std::optional<AddressParts> split = SplitPageAddress(reported);
+        if (!split) return E_FAIL;
+        const std::string host = HostText(reported, *split);
+        if (!HostTextIsAllowed(host)) return E_FAIL;
 
+        // The URL parser sees at most 2083 narrow characters, cut between
+        // characters so that a long localized path doesn't end in half a
+        // double-byte character.
         std::string narrow;
-        if (!platform::ToNarrow(address.get(), narrow)) return E_FAIL;
+        if (!platform::ToNarrowWithin(reported.data(), reported.size(), kUrlCapacity - 1, narrow)) return E_FAIL;
+        // The scheme, the authority and the character after it must have come
+        // through exactly; a host that runs into the cut
+        // ("x.talmoren.com.elsewhere.example") can't be judged.
+        const std::string head = ExactHead(reported, *split);
+        if (narrow.compare(0, head.size(), head) != 0) return E_FAIL;
         char url[kUrlCapacity] = {};
         lstrcpynA(url, narrow.c_str(), kUrlCapacity);
         const int kept = lstrlenA(url);
-        const bool cut = narrow.size() > static_cast<std::size_t>(kept);
 
         URL_COMPONENTSA parts;
         std::memset(&parts, 0, sizeof(parts));
@@ -63,17 +91,13 @@ HRESULT ControlChecker::VerifyHostDomain() {
         parts.dwUrlPathLength = 1;
         if (!InternetCrackUrlA(url, static_cast<DWORD>(kept + 1), 0, &parts)) return E_FAIL;
         if (parts.lpszHostName == nullptr || parts.lpszUrlPath == nullptr) return E_FAIL;
-        if (parts.lpszUrlPath < parts.lpszHostName) return E_FAIL;
-        // A host that runs into the cut may have gone on with other labels
-        // ("x.talmoren.com.elsewhere.example"): only a host that ends inside
-        // the kept text can be judged.
-        if (cut && parts.lpszUrlPath >= url + kept) return E_FAIL;
-
-        // The host text runs from the host name to the path; a port stays in it.
-        *parts.lpszUrlPath = '\0';
-        char host[kUrlCapacity] = {};
-        lstrcpynA(host, parts.lpszHostName, kUrlCapacity);
-        return HostTextIsAllowed(std::string_view(host)) ? S_OK : E_FAIL;
+        // The parser must find the very host judged above. Where it reads the
+        // address otherwise ("http://evil.example?@www.talmoren.com/"), the
+        // browser may load either: the page is refused.
+        if (parts.lpszHostName != url + split->hostStart || parts.dwHostNameLength != host.size() ||
+            parts.lpszUrlPath < url + split->authorityEnd)
+            return E_FAIL;
+        return S_OK;
     } catch (...) {
         return E_FAIL;
     }

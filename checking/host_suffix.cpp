@@ -18,13 +18,17 @@ bool HostTextIsAllowed(std::string_view hostText) {
     for (char c : hostText) {
         if (!IsHostNameCharacter(c)) return false;
     }
+    // ".www.talmoren.com" or "a..b.talmoren.com" name no host: an empty label
+    // anywhere, not only before the suffix, fails.
+    if (hostText.empty() || hostText.front() == '.' || hostText.back() == '.' ||
+        hostText.find("..") != std::string_view::npos)
+        return false;
     const std::size_t lastDot = hostText.rfind('.');
     if (lastDot == std::string_view::npos || lastDot == 0) return false;
     const std::size_t suffixDot = hostText.rfind('.', lastDot - 1);
     if (suffixDot == std::string_view::npos) return false;
     if (!EqualsIgnoringAsciiCase(hostText.substr(suffixDot), kAllowedDomainSuffix)) return false;
-    // ".talmoren.com" or "a..talmoren.com" name no host under the domain.
-    return suffixDot > 0 && hostText[suffixDot - 1] != '.';
+    return suffixDot > 0;  // the bare domain names no host under it
 }
 
 }  // namespace checking

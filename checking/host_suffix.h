@@ -13,8 +13,9 @@ inline constexpr char kAllowedDomainSuffix[] = ".talmoren.com";
 // the page's path. It passes when it is a plain host name (ASCII letters,
 // digits, hyphens and dots only: a port, a user part, a query or anything the
 // URL parser left in it makes it fail), its last two labels with the dot before
-// them equal the suffix ignoring letter case, and a non-empty label stands
-// before them. The bare domain fails; any depth of labels before it passes.
+// them equal the suffix ignoring letter case, a label stands before them, and
+// no label anywhere is empty. The bare domain fails; any depth of labels
+// before it passes.
 bool HostTextIsAllowed(std::string_view hostText);
 
 }  // namespace checking

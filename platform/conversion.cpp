@@ -1,6 +1,7 @@
 #include "platform/conversion.h"
 
 #include <atomic>
+#include <cstdint>
 #include <vector>
 
 #include "platform/allocation.h"
@@ -52,11 +53,65 @@ bool ToNarrow(const OLECHAR* text, std::string& narrow) {
     narrow.clear();
     if (text == nullptr) return true;
     const int length = lstrlenW(text);
-    std::vector<char> buffer(static_cast<size_t>(length) * 2 + 2, '\0');
-    const int written = WideCharToMultiByte(ConversionCodePage(), 0, text, length + 1, buffer.data(),
-                                            static_cast<int>(buffer.size()), nullptr, nullptr);
-    if (written == 0) return false;
+    const UINT page = ConversionCodePage();
+    const int measured = WideCharToMultiByte(page, 0, text, length + 1, nullptr, 0, nullptr, nullptr);
+    if (measured <= 0) return false;
+    std::vector<char> buffer(static_cast<size_t>(measured), '\0');
+    const int written = WideCharToMultiByte(page, 0, text, length + 1, buffer.data(), measured, nullptr, nullptr);
+    if (written != measured) return false;
     narrow.assign(buffer.data());
+    return true;
+}
+
+namespace {
+
+// Narrow bytes of the first `count` units, no terminator; -1 when the
+// conversion fails.
+int NarrowLength(UINT page, const OLECHAR* text, int count) {
+    if (count == 0) return 0;
+    const int measured = WideCharToMultiByte(page, 0, text, count, nullptr, 0, nullptr, nullptr);
+    return measured > 0 ? measured : -1;
+}
+
+bool IsHighSurrogate(OLECHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(OLECHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+}  // namespace
+
+bool ToNarrowWithin(const OLECHAR* text, std::size_t length, std::size_t limit, std::string& narrow) {
+    narrow.clear();
+    if (text == nullptr || length == 0) return true;
+    const UINT page = ConversionCodePage();
+    // Every unit gives at least one byte except a surrogate pair, which may
+    // give one for both: no longer run than this can fit.
+    const std::size_t longest = length < 2 * limit + 2 ? length : 2 * limit + 2;
+    if (longest > static_cast<std::size_t>(INT32_MAX / 2)) return false;
+    const int whole = NarrowLength(page, text, static_cast<int>(longest));
+    if (whole < 0) return false;
+    int fits = static_cast<int>(longest);
+    if (static_cast<std::size_t>(whole) > limit) {
+        // The narrow length grows with the run: the longest run that fits lies
+        // between one that does and one that doesn't.
+        int tooLong = fits;
+        fits = 0;
+        while (tooLong - fits > 1) {
+            const int middle = fits + (tooLong - fits) / 2;
+            const int bytes = NarrowLength(page, text, middle);
+            if (bytes < 0) return false;
+            (static_cast<std::size_t>(bytes) <= limit ? fits : tooLong) = middle;
+        }
+    }
+    if (fits > 0 && static_cast<std::size_t>(fits) < length && IsHighSurrogate(text[fits - 1]) &&
+        IsLowSurrogate(text[fits]))
+        --fits;
+    const int bytes = NarrowLength(page, text, fits);
+    if (bytes < 0) return false;
+    narrow.assign(static_cast<std::size_t>(bytes), '\0');
+    if (bytes > 0 &&
+        WideCharToMultiByte(page, 0, text, fits, narrow.data(), bytes, nullptr, nullptr) != bytes) {
+        narrow.clear();
+        return false;
+    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 // mapping of system error codes to statuses.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/win32.h"
@@ -21,10 +22,18 @@ constexpr HRESULT HresultFromWin32(LONG code) {
 // ANSI code page, else the system's ANSI code page.
 UINT ConversionCodePage();
 
-// UTF-16 to narrow: WideCharToMultiByte with flags 0 into a buffer of 2 bytes
-// per UTF-16 unit plus 2, up to the text's first NUL. A null text gives the
-// empty text. Fails (returns false) when the conversion fails.
+// UTF-16 to narrow: WideCharToMultiByte with flags 0, up to the text's first
+// NUL, into a buffer measured first, so that a text converts whole whatever
+// the code page makes of each character (3 bytes and more under UTF-8). A
+// null text gives the empty text. Fails (returns false) when the conversion
+// fails.
 bool ToNarrow(const OLECHAR* text, std::string& narrow);
+
+// The narrow text of the longest run of whole characters from the start of
+// the first `length` units of `text` whose narrow form has at most `limit`
+// bytes: a cut never falls inside a double-byte or multi-byte character, nor
+// between the two halves of a surrogate pair. False when a conversion fails.
+bool ToNarrowWithin(const OLECHAR* text, std::size_t length, std::size_t limit, std::string& narrow);
 
 // Narrow to a new BSTR: the UTF-16 length is measured first, a BSTR of exactly
 // that many units is allocated through the allocation seam and filled. A text

@@ -11,17 +11,38 @@ packages=(cmake ninja-build clang libclang-rt-14-dev g++ libgtest-dev googletest
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-tools wine wine64 wine32:i386 libwine-dev
-          msitools wixl gcab osslsigncode openssl cabextract ca-certificates)
+          msitools wixl gcab osslsigncode openssl cabextract ca-certificates locales)
 need=()
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
-[ ${#need[@]} -gt 0 ] || exit 0
 
-echo "setup: installing ${need[*]}" >&2
-# wine32 is an i386 package: without the architecture it has no candidate.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
+if [ ${#need[@]} -gt 0 ]; then
+  echo "setup: installing ${need[*]}" >&2
+  # wine32 is an i386 package: without the architecture it has no candidate.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  $SUDO apt-get update -qq
+  # Recommends stay out, so every package the build needs is named above (the sanitizer
+  # runtime is only a Recommends of clang).
+  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
-$SUDO apt-get update -qq
-# Recommends stay out, so every package the build needs is named above (the sanitizer
-# runtime is only a Recommends of clang).
-$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+
+# Wine takes a process's ANSI code page from its Unix locale, and only from one that is
+# generated (else it falls back to C, code page 1252): the page-address tests run at 1252,
+# 932 and UTF-8 under these.
+test_locales=(en_US ja_JP hi_IN)
+missing=()
+for l in "${test_locales[@]}"; do
+  locale -a 2>/dev/null | grep -qix "$l.utf-\?8" || missing+=("$l")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: generating the locales ${missing[*]/%/.UTF-8}" >&2
+  for l in "${missing[@]}"; do
+    if grep -q "^# *$l.UTF-8 UTF-8" /etc/locale.gen; then
+      $SUDO sed -i "s/^# *\($l.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    elif ! grep -q "^$l.UTF-8 UTF-8" /etc/locale.gen; then
+      echo "$l.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    fi
+  done
+  $SUDO locale-gen >/dev/null
+fi

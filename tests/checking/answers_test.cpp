@@ -2,6 +2,7 @@
 // the fixture servers registered in the test prefix's registry.
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <string>
 
 #include "platform/allocation.h"
@@ -96,6 +97,87 @@ TEST_F(Answers, ClassesThatCantBeCreatedInProcessWithIDispatch) {
         EXPECT_EQ(hosted_.IsValidControl(control, L"1234567890"), notRegistered);
     }
     EXPECT_EQ(hosted_.GetControlVersion(missingServer), notRegistered);
+}
+
+// A copy of the versioned server under a name that nothing else loads, so
+// that whether its module is loaded shows whether the class was created.
+class ServerCopy {
+public:
+    explicit ServerCopy(const char* name) {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        path_ = std::string(temp) + name;
+        name_ = name;
+        copied_ = CopyFileA(FixturePath(fixtures::kVersionedServer).c_str(), path_.c_str(), FALSE) != 0;
+    }
+    ~ServerCopy() { DeleteFileA(path_.c_str()); }
+    ServerCopy(const ServerCopy&) = delete;
+    ServerCopy& operator=(const ServerCopy&) = delete;
+    const std::string& Path() const { return path_; }
+    bool Copied() const { return copied_; }
+    bool Loaded() const { return GetModuleHandleA(name_.c_str()) != nullptr; }
+
+private:
+    std::string path_, name_;
+    bool copied_ = false;
+};
+
+TEST_F(Answers, ClassesDisabledForTheBrowserAreNeverCreated) {
+    const ServerCopy server("tervagon_fixture_disabled.dll");
+    ASSERT_TRUE(server.Copied());
+    ASSERT_FALSE(server.Loaded());
+    // The apartment outlives the calls, so a server that was loaded stays
+    // loaded and shows here.
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    {
+        const std::string guid = TestGuid(0x90);
+        registrations_.Machine(guid).InprocServer(server.Path());
+        // A class that is created as the disabled one.
+        const std::string standIn = TestGuid(0x91);
+        registrations_.Machine(standIn).Key().SetText("TreatAs", nullptr, guid);
+        fixtures::ScopedKey compatibility(HKEY_LOCAL_MACHINE,
+                                          "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\" + guid);
+
+        struct Flags {
+            const char* what;
+            DWORD type;
+            DWORD value;
+            bool disabled;
+        };
+        // The disabled ones first: until a class is created, nothing loads the server.
+        const Flags flags[] = {
+            {"the kill bit", REG_DWORD, 0x00000400, true},
+            {"the kill bit among others", REG_DWORD, 0xFFFFFFFF, true},
+            {"the kill bit and one more", REG_DWORD, 0x00000401, true},
+            {"other bits", REG_DWORD, 0x00000200, false},
+            {"no flags", REG_DWORD, 0, false},
+            {"not a DWORD", REG_BINARY, 0x00000400, false},
+        };
+        const Answer notRegistered = Text(L"ERR CLSIDNotRegistered");
+        std::wstring lowerCase = Wide(guid);
+        for (wchar_t& c : lowerCase) c = static_cast<wchar_t>(towlower(c));
+        for (const Flags& f : flags) {
+            compatibility.SetBytes("", "Compatibility Flags", f.type, &f.value, sizeof(f.value));
+            if (f.disabled) {
+                EXPECT_EQ(hosted_.IsValidControl(Wide(guid), L"1.0.0.1"), notRegistered) << f.what;
+                EXPECT_EQ(hosted_.GetControlVersion(Wide(guid)), notRegistered) << f.what;
+                EXPECT_EQ(hosted_.GetControlVersion(lowerCase), notRegistered) << f.what;
+                // Made as the disabled class: disabled too. It has no server
+                // path of its own, so once created it answers "ERR 2".
+                EXPECT_EQ(hosted_.GetControlVersion(Wide(standIn)), notRegistered) << f.what;
+                EXPECT_FALSE(server.Loaded()) << f.what;
+            } else {
+                EXPECT_EQ(hosted_.IsValidControl(Wide(guid), L"1.0.0.1"), Text(L"true")) << f.what;
+                EXPECT_EQ(hosted_.GetControlVersion(Wide(guid)), Text(L"1.0.0.1")) << f.what;
+                EXPECT_EQ(hosted_.GetControlVersion(Wide(standIn)), Text(L"ERR 2")) << f.what;
+                EXPECT_TRUE(server.Loaded()) << f.what;
+            }
+        }
+        // No entry at all, as on most machines: created as before.
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, compatibility.Path().c_str());
+        EXPECT_EQ(hosted_.GetControlVersion(Wide(guid)), Text(L"1.0.0.1"));
+    }
+    CoUninitialize();
 }
 
 TEST_F(Answers, RegistrationsThatCantBeReadFromTheMachine) {

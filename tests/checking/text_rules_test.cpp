@@ -9,6 +9,7 @@
 
 #include "checking/bounded_text.h"
 #include "checking/host_suffix.h"
+#include "checking/page_address.h"
 #include "checking/version_text.h"
 
 namespace {
@@ -115,8 +116,49 @@ TEST(HostTextIsAllowed, JudgesTheLastTwoLabelsOfAPlainHostName) {
         {"[::1].talmoren.com", false},
         {"x.tal\xADmoren.com", false},
         {"evil.example@x.talmoren.com", false},
+        {".www.talmoren.com", false},        // empty labels anywhere
+        {"a..b.talmoren.com", false},
+        {"www.talmoren..com", false},
+        {"www.talmoren.com..", false},
+        {"a.b-c.d.talmoren.com", true},
     };
     for (const Case& c : cases) EXPECT_EQ(checking::HostTextIsAllowed(c.host), c.allowed) << c.host;
+}
+
+TEST(SplitPageAddress, FindsTheHostOfWebAddressesOnly) {
+    struct Case {
+        std::u16string address;
+        bool splits;
+        std::size_t hostStart, authorityEnd;
+        const char* host;
+    };
+    using namespace std::string_literals;
+    const Case cases[] = {
+        {u"http://www.talmoren.com/x", true, 7, 23, "www.talmoren.com"},
+        {u"HTTPS://a:b@www.talmoren.com?q", true, 12, 28, "www.talmoren.com"},
+        {u"http://a@b@c#d", true, 11, 12, "c"},  // the last '@' before the end
+        {u"http://host", true, 7, 11, "host"},
+        {u"http://", true, 7, 7, ""},
+        {u"http:/", false, 0, 0, ""},
+        {u"ftp://www.talmoren.com/", false, 0, 0, ""},
+        {u"http:\\\\www.talmoren.com/", false, 0, 0, ""},
+        {u"http://evil\\@www.talmoren.com/", false, 0, 0, ""},
+        {u"http://www.talmoren.com/\\ \t\u00e9", true, 7, 23, "www.talmoren.com"},  // the path isn't looked at
+        {u"http://www.t\u0101lmoren.com/", false, 0, 0, ""},
+        {u"http://www.talmoren.com\xD800/", false, 0, 0, ""},
+        {u"http://www.talmoren.com/\0"s, false, 0, 0, ""},  // a NUL anywhere
+        {u"http://www.tal moren.com/", false, 0, 0, ""},
+        {u"", false, 0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const std::u16string_view address(c.address);
+        const auto parts = checking::SplitPageAddress(address);
+        ASSERT_EQ(parts.has_value(), c.splits) << c.host;
+        if (!parts) continue;
+        EXPECT_EQ(parts->hostStart, c.hostStart) << c.host;
+        EXPECT_EQ(parts->authorityEnd, c.authorityEnd) << c.host;
+        EXPECT_EQ(checking::HostText(address, *parts), c.host);
+    }
 }
 
 TEST(VersionText, FileVersionTakesTheFourHalvesInOrder) {

@@ -60,6 +60,30 @@ TEST(ToNarrow, ConvertsLongTextWhole) {
     EXPECT_EQ(narrow, std::string(5000, 'w'));
 }
 
+TEST(ToNarrowWithin, KeepsWholeCharactersWithinTheLimit) {
+    struct Case {
+        const char* what;
+        WideString wide;
+        std::size_t limit;
+        std::string narrow;
+    };
+    const WideString pair = {OLECHAR('a'), OLECHAR('b'), OLECHAR(0xD83D), OLECHAR(0xDE00), OLECHAR('c')};
+    const Case cases[] = {
+        {"shorter than the limit", OLESTR("abc"), 10, "abc"},
+        {"exactly the limit", OLESTR("abc"), 3, "abc"},
+        {"cut", OLESTR("abcdef"), 4, "abcd"},
+        {"no room", OLESTR("abc"), 0, ""},
+        {"empty", WideString(), 5, ""},
+        {"a surrogate pair is not split", pair, 3, "ab"},
+        {"long text, cut", WideString(5000, OLECHAR('w')), 2083, std::string(2083, 'w')},
+    };
+    for (const Case& c : cases) {
+        std::string narrow = "stale";
+        EXPECT_TRUE(platform::ToNarrowWithin(c.wide.data(), c.wide.size(), c.limit, narrow)) << c.what;
+        EXPECT_EQ(narrow, c.narrow) << c.what;
+    }
+}
+
 TEST(NarrowToString, EmptyTextGivesAStringOfLengthZeroNotNull) {
     const long before = platform::allocation_seam::LiveStrings();
     {
