@@ -72,6 +72,32 @@ for file in Tervagon.DLL Tervagon.cab; do
   check "osslsigncode verify refuses $file with one byte changed" refused "$work/tampered-$file"
 done
 
+# The maker's certificate from the environment: a code-signing certificate issued by a CA,
+# its key protected by a password read from a file.
+maker=$work/maker
+mkdir -p "$maker"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Talmoren Test Root" \
+  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
+  -keyout "$maker/ca-key.pem" -out "$maker/ca.pem" 2>/dev/null
+echo "maker's password" >"$maker/password"
+openssl req -newkey rsa:2048 -subj "/O=Talmoren/CN=Talmoren code signing" \
+  -passout file:"$maker/password" -keyout "$maker/key.pem" -out "$maker/request.pem" 2>/dev/null
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >"$maker/ext"
+openssl x509 -req -in "$maker/request.pem" -CA "$maker/ca.pem" -CAkey "$maker/ca-key.pem" -CAcreateserial \
+  -days 2 -extfile "$maker/ext" -out "$maker/cert.pem" 2>/dev/null
+maker_sign() {
+  TERVAGON_SIGN_CERT=$maker/cert.pem TERVAGON_SIGN_KEY=$maker/key.pem TERVAGON_SIGN_PASSWORD_FILE=$maker/password \
+    TERVAGON_SIGN_CA=$maker/ca.pem tools/release/sign.sh "$@"
+}
+maker_sign setup "$maker/signing" >"$maker/setup.log" 2>&1 || true
+check "with the maker's certificate set, the release names it and not a throwaway one" \
+  bash -c "grep -q 'Talmoren code signing' '$maker/setup.log' && ! grep -q THROWAWAY '$maker/setup.log'"
+osslsigncode remove-signature -in "$dist/Tervagon.DLL" -out "$maker/unsigned.DLL" >/dev/null
+maker_sign sign "$maker/signing" "$maker/unsigned.DLL" "$maker/Tervagon.DLL" 2>/dev/null || true
+check "a DLL signed with the maker's certificate and password-protected key verifies against its CA" \
+  bash -c 'TERVAGON_SIGN_CERT=$1/cert.pem TERVAGON_SIGN_CA=$1/ca.pem tools/release/sign.sh verify "$1/signing" "$1/Tervagon.DLL" >/dev/null 2>&1' _ "$maker"
+check "a DLL signed with the maker's certificate does not verify against the throwaway one" refused "$maker/Tervagon.DLL"
+
 # --- The CAB and its INF -----------------------------------------------------------------
 cab=$work/cab
 mkdir -p "$cab"
