@@ -4,8 +4,10 @@
 #include <string>
 
 #include "platform/conversion.h"
+#include "platform/failure_barrier.h"
+#include "platform/loaded_module.h"
+#include "platform/task_memory.h"
 #include "registrar/script_parser.h"
-#include "registrar/task_memory.h"
 #include "registrar/text_conversion.h"
 
 namespace registrar {
@@ -21,20 +23,6 @@ HRESULT LastErrorStatus() {
     return code == 0 ? E_FAIL : platform::HresultFromWin32(static_cast<LONG>(code));
 }
 
-class DataModule {
-public:
-    explicit DataModule(HMODULE module) : module_(module) {}
-    ~DataModule() {
-        if (module_ != nullptr) FreeLibrary(module_);
-    }
-    DataModule(const DataModule&) = delete;
-    DataModule& operator=(const DataModule&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
-
 }  // namespace
 
 HRESULT STDMETHODCALLTYPE ScriptRegistrar::QueryInterface(REFIID, void** object) {
@@ -46,10 +34,12 @@ HRESULT STDMETHODCALLTYPE ScriptRegistrar::QueryInterface(REFIID, void** object)
 }
 
 HRESULT STDMETHODCALLTYPE ScriptRegistrar::AddVariable(LPCOLESTR name, LPCOLESTR value) {
-    if (name == nullptr || value == nullptr) return E_INVALIDARG;
-    std::string narrowName;
-    if (!WideToNarrow(name, narrowName)) return E_OUTOFMEMORY;
-    return variables_.Add(narrowName.c_str(), value);
+    return platform::Guarded([&]() -> HRESULT {
+        if (name == nullptr || value == nullptr) return E_INVALIDARG;
+        std::string narrowName;
+        if (!WideToNarrow(name, narrowName)) return E_OUTOFMEMORY;
+        return variables_.Add(narrowName.c_str(), value);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE ScriptRegistrar::ClearVariables() {
@@ -59,12 +49,12 @@ HRESULT STDMETHODCALLTYPE ScriptRegistrar::ClearVariables() {
 
 HRESULT ScriptRegistrar::RegisterScriptResource(LPCOLESTR modulePath, UINT resourceId,
                                                 LPCOLESTR resourceType) {
-    return RunTypedScriptResource(modulePath, resourceId, resourceType, true);
+    return platform::Guarded([&] { return RunTypedScriptResource(modulePath, resourceId, resourceType, true); });
 }
 
 HRESULT ScriptRegistrar::UnregisterScriptResource(LPCOLESTR modulePath, UINT resourceId,
                                                   LPCOLESTR resourceType) {
-    return RunTypedScriptResource(modulePath, resourceId, resourceType, false);
+    return platform::Guarded([&] { return RunTypedScriptResource(modulePath, resourceId, resourceType, false); });
 }
 
 HRESULT ScriptRegistrar::RunTypedScriptResource(LPCOLESTR modulePath, UINT resourceId,
@@ -81,7 +71,7 @@ HRESULT ScriptRegistrar::RunScriptResource(LPCOLESTR modulePath, LPCSTR resource
     if (modulePath == nullptr || !WideToNarrow(modulePath, narrowPath)) return E_OUTOFMEMORY;
 
     // The file is opened as data only, apart from any image of it that runs.
-    const DataModule module(LoadLibraryExA(narrowPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const platform::LoadedModule module(LoadLibraryExA(narrowPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (module.Get() == nullptr) return LastErrorStatus();
     const HRSRC resource = FindResourceA(module.Get(), resourceName, resourceType);
     if (resource == nullptr) return LastErrorStatus();
@@ -92,13 +82,13 @@ HRESULT ScriptRegistrar::RunScriptResource(LPCOLESTR modulePath, LPCSTR resource
 
     // The resource has no terminator of its own; its bytes are the script text as they are.
     char stackCopy[kStackScriptBytes];
-    TaskPtr<char> heapCopy;
+    platform::TaskMemory<char> heapCopy;
     char* text = stackCopy;
     if (size >= kStackScriptBytes) {
         if (size == 0xFFFFFFFFu) return E_OUTOFMEMORY;  // no room for the terminator
-        heapCopy.reset(static_cast<char*>(platform::TaskAlloc(SIZE_T{size} + 1)));
+        heapCopy = platform::TaskMemory<char>::Allocate(SIZE_T{size} + 1);
         if (!heapCopy) return E_OUTOFMEMORY;
-        text = heapCopy.get();
+        text = heapCopy.Get();
     }
     std::memcpy(text, bytes, size);
     text[size] = '\0';

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "platform/conversion.h"
-#include "registrar/registry_key.h"
+#include "platform/registry_key.h"
+#include "platform/task_memory.h"
 #include "registrar/script_parser.h"
-#include "registrar/task_memory.h"
 #include "registrar/value_data.h"
 
 namespace registrar {
@@ -54,7 +54,7 @@ private:
 struct ScriptParser::ClauseState {
     explicit ClauseState(bool recoveringOnEntry)
         : recovering(recoveringOnEntry), enteredRecovering(recoveringOnEntry) {}
-    RegistryKey current;  // the key of the latest key clause of this level
+    platform::RegistryKey current;  // the key of the latest key clause of this level
     bool recovering;
     const bool enteredRecovering;
 };
@@ -67,10 +67,10 @@ HRESULT ScriptParser::RunScript(const char* text, bool doRegister) {
     char* expandedText = nullptr;
     HRESULT status = ExpandVariables(text, &expandedText);
     if (FAILED(status)) return status;
-    const TaskPtr<char> expanded(expandedText);
+    const platform::TaskMemory<char> expanded(expandedText);
 
-    cursor_ = expanded.get();
-    base_ = expanded.get();
+    cursor_ = expanded.Get();
+    base_ = expanded.Get();
     Token token;
     status = S_OK;
     while (*cursor_ != '\0') {
@@ -188,7 +188,7 @@ HRESULT ScriptParser::WalkValueClause(Token& token, HKEY parentKey, bool doRegis
         HKEY reopened = nullptr;
         LONG code = RegOpenKeyExA(parentKey, nullptr, 0, KEY_WRITE, &reopened);
         if (code != ERROR_SUCCESS) return RegistryRefused(code, StopReason::ReopenKeyFailed, nameAt);
-        const RegistryKey key(reopened);
+        const platform::RegistryKey key(reopened);
         code = RegDeleteValueA(reopened, valueName);
         if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND)
             return RegistryRefused(code, StopReason::DeleteValueFailed, nameAt);
@@ -283,7 +283,7 @@ LONG ScriptParser::DeleteKeyTree(HKEY parentKey, const char* name) {
     HKEY opened = nullptr;
     LONG code = RegOpenKeyExA(parentKey, name, 0, kReadWrite, &opened);
     if (code != ERROR_SUCCESS) return code;
-    RegistryKey key(opened);
+    platform::RegistryKey key(opened);
     for (;;) {
         // Index 0 every time: each pass removes the subkey it found.
         char subkey[256];

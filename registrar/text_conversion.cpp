@@ -1,23 +1,17 @@
 #include "registrar/text_conversion.h"
 
+#include "platform/failure_barrier.h"
+
 namespace registrar {
 
-// The platform conversions build standard strings; bad_alloc (or length_error
-// for an absurd length) is turned into a plain failure here.
+// The platform conversions build standard strings; whatever they throw
+// (bad_alloc, or length_error for an absurd length) is a plain failure here.
 bool WideToNarrow(const OLECHAR* text, std::string& narrow) noexcept {
-    try {
-        return platform::ToNarrow(text, narrow);
-    } catch (...) {
-        return false;
-    }
+    return platform::Succeeds([&] { return platform::ToNarrow(text, narrow); });
 }
 
 bool NarrowToWide(const char* text, platform::WideString& wide) noexcept {
-    try {
-        return platform::ToWide(text, wide);
-    } catch (...) {
-        return false;
-    }
+    return platform::Succeeds([&] { return platform::ToWide(text, wide); });
 }
 
 }  // namespace registrar

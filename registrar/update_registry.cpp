@@ -1,6 +1,7 @@
 #include "registrar/update_registry.h"
 
 #include "platform/conversion.h"
+#include "platform/failure_barrier.h"
 #include "registrar/text_conversion.h"
 
 namespace registrar {
@@ -9,7 +10,7 @@ namespace {
 // Every single quote written twice: the scripts put the path inside a quoted
 // token, where a doubled quote reads back as one.
 bool DoubleSingleQuotes(const platform::WideString& path, platform::WideString& escaped) noexcept {
-    try {
+    return platform::Succeeds([&] {
         escaped.clear();
         escaped.reserve(path.size() * 2);
         for (const OLECHAR c : path) {
@@ -17,9 +18,7 @@ bool DoubleSingleQuotes(const platform::WideString& path, platform::WideString& 
             if (c == OLECHAR('\'')) escaped.push_back(c);
         }
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 }  // namespace
@@ -31,11 +30,11 @@ HRESULT AddModuleVariables(IScriptRegistrar& registrar, const char* path, bool i
     if (!NarrowToWide(path, wide) || !DoubleSingleQuotes(wide, escaped)) return E_OUTOFMEMORY;
 
     platform::WideString moduleValue;
-    try {
-        moduleValue = isExecutable ? OLESTR("\"") + escaped + OLESTR("\"") : escaped;
-    } catch (...) {
+    if (!platform::Succeeds([&] {
+            moduleValue = isExecutable ? OLESTR("\"") + escaped + OLESTR("\"") : escaped;
+            return true;
+        }))
         return E_OUTOFMEMORY;
-    }
     HRESULT status = registrar.AddVariable(OLESTR("Module"), moduleValue.c_str());
     if (FAILED(status)) return status;
     if (FAILED(status = registrar.AddVariable(OLESTR("Module_Raw"), escaped.c_str()))) return status;

@@ -3,15 +3,15 @@
 #include <cstring>
 
 #include "platform/allocation.h"
-#include "registrar/task_memory.h"
+#include "platform/task_memory.h"
 
 namespace registrar {
 namespace {
 
 template <typename Char>
-TaskPtr<Char> CopyText(const Char* text, size_t length) {
-    TaskPtr<Char> copy(static_cast<Char*>(platform::TaskAlloc((length + 1) * sizeof(Char))));
-    if (copy) std::memcpy(copy.get(), text, (length + 1) * sizeof(Char));
+platform::TaskMemory<Char> CopyText(const Char* text, size_t length) {
+    platform::TaskMemory<Char> copy = platform::TaskMemory<Char>::Allocate(length + 1);
+    if (copy) std::memcpy(copy.Get(), text, (length + 1) * sizeof(Char));
     return copy;
 }
 
@@ -24,8 +24,8 @@ size_t WideLength(const OLECHAR* text) {
 }  // namespace
 
 HRESULT VariableTable::Add(const char* name, const OLECHAR* value) {
-    TaskPtr<char> nameCopy = CopyText(name, std::strlen(name));
-    TaskPtr<OLECHAR> valueCopy = CopyText(value, WideLength(value));
+    platform::TaskMemory<char> nameCopy = CopyText(name, std::strlen(name));
+    platform::TaskMemory<OLECHAR> valueCopy = CopyText(value, WideLength(value));
     if (!nameCopy || !valueCopy) return E_OUTOFMEMORY;
 
     // Each array grows by exactly one entry. When the second growth fails, the
@@ -38,8 +38,8 @@ HRESULT VariableTable::Add(const char* name, const OLECHAR* value) {
     if (values == nullptr) return E_OUTOFMEMORY;
     values_ = static_cast<OLECHAR**>(values);
 
-    names_[count_] = nameCopy.release();
-    values_[count_] = valueCopy.release();
+    names_[count_] = nameCopy.Detach();
+    values_[count_] = valueCopy.Detach();
     ++count_;
     return S_OK;
 }

@@ -2,10 +2,12 @@
 
 #include <comcat.h>
 #include <cstring>
-#include <new>
 #include <string>
 
+#include "platform/com_ref.h"
 #include "platform/conversion.h"
+#include "platform/failure_barrier.h"
+#include "platform/registry_key.h"
 
 namespace server {
 namespace {
@@ -20,12 +22,12 @@ void DeleteIfEmpty(const std::string& classId, const char* suffix) noexcept {
     std::memcpy(key, "CLSID\\", prefixLength);
     std::memcpy(key + prefixLength, classId.data(), classId.size());
     std::memcpy(key + prefixLength + classId.size(), suffix, suffixLength + 1);
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return;
+    platform::RegistryKey opened;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key, 0, KEY_READ, opened.Receive()) != ERROR_SUCCESS) return;
     DWORD subkeys = 0;
-    const LONG query = RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                                        nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(opened);
+    const LONG query = RegQueryInfoKeyA(opened.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr);
+    opened.Reset();  // closed before the key itself may be deleted
     if (query == ERROR_SUCCESS && subkeys == 0) RegDeleteKeyA(HKEY_CLASSES_ROOT, key);
 }
 
@@ -33,11 +35,7 @@ void DeleteEmptyCategoryKeys(const CLSID& clsid) noexcept {
     OLECHAR wide[64];
     if (StringFromGUID2(clsid, wide, 64) == 0) return;
     std::string narrow;
-    try {
-        if (!platform::ToNarrow(wide, narrow)) return;
-    } catch (const std::bad_alloc&) {
-        return;
-    }
+    if (!platform::Succeeds([&] { return platform::ToNarrow(wide, narrow); })) return;
     DeleteIfEmpty(narrow, "\\Required Categories");
     DeleteIfEmpty(narrow, "\\Implemented Categories");
 }
@@ -46,10 +44,10 @@ void DeleteEmptyCategoryKeys(const CLSID& clsid) noexcept {
 
 HRESULT UpdateClassCategories(const CLSID& clsid, const CategoryMapEntry* map, bool doRegister) noexcept {
     if (map == nullptr || IsEqualCLSID(clsid, GUID_NULL)) return S_OK;
-    ICatRegister* categories = nullptr;
+    platform::ComRef<ICatRegister> categories;
     if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatRegister,
-                                reinterpret_cast<void**>(&categories))) ||
-        categories == nullptr)
+                                categories.ReceiveVoid())) ||
+        !categories)
         return S_OK;
     HRESULT status = S_OK;
     for (const CategoryMapEntry* entry = map; entry->kind != kCategoryEnd; ++entry) {
@@ -66,7 +64,6 @@ HRESULT UpdateClassCategories(const CLSID& clsid, const CategoryMapEntry* map, b
         }
     }
     if (!doRegister) DeleteEmptyCategoryKeys(clsid);
-    categories->Release();
     return status;
 }
 

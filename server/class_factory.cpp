@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/allocation.h"
+#include "platform/failure_barrier.h"
 #include "server/critical_section.h"
 #include "server/module.h"
 
@@ -56,7 +57,7 @@ public:
         // An aggregate hands out the inner object's IUnknown first; anything
         // else would leave the outer object without a way to control it.
         if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-        return creator_(outer, iid, object);
+        return platform::Guarded([&] { return creator_(outer, iid, object); });
     }
 
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {

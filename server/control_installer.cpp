@@ -8,6 +8,7 @@
 #include "Tervagon.h"
 #include "checking/control_checker.h"
 #include "platform/allocation.h"
+#include "platform/failure_barrier.h"
 #include "server/module.h"
 #include "server/type_info_holder.h"
 
@@ -20,6 +21,9 @@ constinit TypeInfoHolder g_typeInfo{&IID_IControlInstaller, &LIBID_TervagonLib, 
 
 // Everything but IUnknown: the interfaces, the site and the checking state.
 // The plain and the contained form differ only in how they count references.
+// Every method that reaches beyond the object's own counts runs behind the
+// failure barrier; the IUnknown methods touch only counts and the interface
+// map, which throw nothing.
 class ControlInstallerCore : public IObjectWithSite, public IControlInstaller {
 public:
     ControlInstallerCore() = default;
@@ -39,18 +43,22 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE SetSite(IUnknown* site) override {
-        checker_.ReplaceSite(site);
-        return S_OK;
+        return platform::Guarded([&] {
+            checker_.ReplaceSite(site);
+            return S_OK;
+        });
     }
 
     HRESULT STDMETHODCALLTYPE GetSite(REFIID iid, void** site) override {
-        if (site == nullptr) return E_POINTER;
-        IUnknown* held = checker_.Site();
-        if (held == nullptr) {
-            *site = nullptr;
-            return E_FAIL;
-        }
-        return held->QueryInterface(iid, site);
+        return platform::Guarded([&] {
+            if (site == nullptr) return E_POINTER;
+            IUnknown* held = checker_.Site();
+            if (held == nullptr) {
+                *site = nullptr;
+                return E_FAIL;
+            }
+            return held->QueryInterface(iid, site);
+        });
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -61,31 +69,33 @@ public:
 
     // There is one type information; the index is not examined.
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID locale, ITypeInfo** info) override {
-        return g_typeInfo.GetTypeInfo(locale, info);
+        return platform::Guarded([&] { return g_typeInfo.GetTypeInfo(locale, info); });
     }
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID locale,
                                             DISPID* ids) override {
-        return g_typeInfo.GetIDsOfNames(names, count, locale, ids);
+        return platform::Guarded([&] { return g_typeInfo.GetIDsOfNames(names, count, locale, ids); });
     }
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID locale, WORD flags, DISPPARAMS* parameters,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override {
-        return g_typeInfo.Invoke(static_cast<IControlInstaller*>(this), member, locale, flags, parameters,
-                                 result, exception, argumentError);
+        return platform::Guarded([&] {
+            return g_typeInfo.Invoke(static_cast<IControlInstaller*>(this), member, locale, flags, parameters,
+                                     result, exception, argumentError);
+        });
     }
 
     HRESULT STDMETHODCALLTYPE isValidControl(BSTR inBstrGuid, BSTR inBstrVersion,
                                              BSTR* outBstrRetValue) override {
-        return checker_.isValidControl(inBstrGuid, inBstrVersion, outBstrRetValue);
+        return platform::Guarded([&] { return checker_.isValidControl(inBstrGuid, inBstrVersion, outBstrRetValue); });
     }
 
     HRESULT STDMETHODCALLTYPE getControlVersion(BSTR inBstrGuid, BSTR* outBstrRetValue) override {
-        return checker_.getControlVersion(inBstrGuid, outBstrRetValue);
+        return platform::Guarded([&] { return checker_.getControlVersion(inBstrGuid, outBstrRetValue); });
     }
 
     HRESULT STDMETHODCALLTYPE getPackageVersion(BSTR* outBstrRetValue) override {
-        return checker_.getPackageVersion(outBstrRetValue);
+        return platform::Guarded([&] { return checker_.getPackageVersion(outBstrRetValue); });
     }
 
 protected:

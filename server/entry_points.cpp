@@ -1,5 +1,6 @@
 #include "server/entry_points.h"
 
+#include "platform/failure_barrier.h"
 #include "server/module.h"
 #include "server/module_records.h"
 #include "server/object_map.h"
@@ -7,7 +8,9 @@
 
 namespace server {
 
-HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) noexcept {
+namespace {
+
+HRESULT FindClassObject(REFCLSID clsid, REFIID iid, void** object) {
     // Checked before the proxy/stub part is asked: the RPC run time writes
     // through the out-pointer without testing it.
     if (object == nullptr) return E_POINTER;
@@ -39,10 +42,18 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) noexcept {
     return status;
 }
 
+}  // namespace
+
+HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) noexcept {
+    return platform::Guarded([&] { return FindClassObject(clsid, iid, object); });
+}
+
 HRESULT CanUnloadNow() noexcept {
-    const HRESULT proxies = ProxyStubCanUnloadNow();
-    if (proxies != S_OK) return proxies;
-    return TheModule().LockCount() == 0 ? S_OK : S_FALSE;
+    return platform::Guarded([] {
+        const HRESULT proxies = ProxyStubCanUnloadNow();
+        if (proxies != S_OK) return proxies;
+        return TheModule().LockCount() == 0 ? S_OK : S_FALSE;
+    });
 }
 
 }  // namespace server

@@ -1,5 +1,7 @@
 // What the DLL's exports do, kept apart from the exports themselves so that a
-// test program can link the server in and reach it directly.
+// test program can link the server in and reach it directly. Each runs its
+// work behind the failure barrier: nothing thrown reaches the loader,
+// regsvr32 or the caller of the class object.
 #pragma once
 
 #include "platform/win32.h"

@@ -2,6 +2,7 @@
 
 #include <objidl.h>
 
+#include "platform/com_ref.h"
 #include "registrar/script_registrar.h"
 #include "server/object_map.h"
 #include "server_ids.h"
@@ -28,7 +29,7 @@ Module::~Module() {
     }
     if (initialised_ != 0) {
         if (dataLock_.Initialised()) termination_.Run();
-        if (IGlobalInterfaceTable* table = globalInterfaceTable_.exchange(nullptr)) table->Release();
+        platform::ComRef<IGlobalInterfaceTable> table(globalInterfaceTable_.exchange(nullptr));
         initialised_ = 0;
     }
 }
@@ -49,17 +50,13 @@ HRESULT Module::GlobalInterfaceTable(IGlobalInterfaceTable** table) noexcept {
     *table = nullptr;
     IGlobalInterfaceTable* held = globalInterfaceTable_.load();
     if (held == nullptr) {
-        IGlobalInterfaceTable* created = nullptr;
+        platform::ComRef<IGlobalInterfaceTable> created;
         const HRESULT status = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                                IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&created));
+                                                IID_IGlobalInterfaceTable, created.ReceiveVoid());
         if (FAILED(status)) return status;
-        // Two threads may race to create it; the loser gives its copy back so
-        // that exactly one is kept and released at teardown.
-        if (globalInterfaceTable_.compare_exchange_strong(held, created)) {
-            held = created;
-        } else {
-            created->Release();
-        }
+        // Two threads may race to create it; the loser's copy goes with its
+        // holder, so that exactly one is kept and released at teardown.
+        if (globalInterfaceTable_.compare_exchange_strong(held, created.Get())) held = created.Detach();
     }
     held->AddRef();
     *table = held;

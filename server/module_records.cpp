@@ -4,6 +4,7 @@
 // seen the process detach.
 #include "server/module_records.h"
 
+#include "platform/com_ref.h"
 #include "server/module.h"
 #include "Tervagon.h"
 
@@ -41,7 +42,7 @@ ComModule::~ComModule() {
     if (initialised_ == 0) return;
     for (ObjectMapEntry* entry : objectMap_) {
         if (entry == nullptr) continue;
-        if (IUnknown* classObject = entry->classObject.exchange(nullptr)) classObject->Release();
+        platform::ComRef<IUnknown> classObject(entry->classObject.exchange(nullptr));
     }
     initialised_ = 0;
 }

@@ -1,5 +1,6 @@
 // DllRegisterServer and DllUnregisterServer: fixed steps, stopping at the
 // first failure without undoing the steps before it.
+#include "platform/failure_barrier.h"
 #include "registrar/update_registry.h"
 #include "server/category_registration.h"
 #include "server/entry_points.h"
@@ -27,9 +28,7 @@ const CategoryMapEntry* CategoriesOf(const ObjectMapEntry& entry) {
     return entry.categoryMap != nullptr ? entry.categoryMap() : nullptr;
 }
 
-}  // namespace
-
-HRESULT RegisterServer(HINSTANCE proxyModule) noexcept {
+HRESULT RegisterSteps(HINSTANCE proxyModule) {
     HRESULT status = RunAppIdScript(true);
     if (FAILED(status)) return status;
     for (ObjectMapEntry* entry : TheComModule().Entries()) {
@@ -44,7 +43,7 @@ HRESULT RegisterServer(HINSTANCE proxyModule) noexcept {
     return ProxyStubRegister(proxyModule);
 }
 
-HRESULT UnregisterServer(HINSTANCE proxyModule) noexcept {
+HRESULT UnregisterSteps(HINSTANCE proxyModule) {
     HRESULT status = S_OK;
     for (ObjectMapEntry* entry : TheComModule().Entries()) {
         if (entry == nullptr) continue;
@@ -62,6 +61,16 @@ HRESULT UnregisterServer(HINSTANCE proxyModule) noexcept {
     status = ProxyStubRegister(proxyModule);
     if (FAILED(status)) return status;
     return ProxyStubUnregister(proxyModule);
+}
+
+}  // namespace
+
+HRESULT RegisterServer(HINSTANCE proxyModule) noexcept {
+    return platform::Guarded([&] { return RegisterSteps(proxyModule); });
+}
+
+HRESULT UnregisterServer(HINSTANCE proxyModule) noexcept {
+    return platform::Guarded([&] { return UnregisterSteps(proxyModule); });
 }
 
 }  // namespace server

@@ -1,13 +1,46 @@
 #include "server/type_info_holder.h"
 
 #include <cstring>
+#include <new>
 
 #include "platform/allocation.h"
 #include "platform/com_ref.h"
+#include "platform/owned_string.h"
+#include "platform/task_memory.h"
 #include "server/critical_section.h"
 #include "server/module.h"
 
 namespace server {
+
+// The interface's member names, each with its length and its dispatch
+// identifier, in one block of task memory whose entries are built in place.
+class TypeInfoHolder::NameCache {
+public:
+    struct Entry {
+        platform::SystemString name;  // made by the type information
+        UINT length = 0;
+        DISPID id = DISPID_UNKNOWN;
+    };
+
+    // Every entry starts empty; a member without a name stays so.
+    NameCache(platform::TaskMemory<Entry> entries, UINT count) noexcept
+        : entries_(std::move(entries)), count_(count) {
+        for (UINT index = 0; index < count_; ++index) new (&entries_.Get()[index]) Entry();
+    }
+    ~NameCache() {
+        for (UINT index = 0; index < count_; ++index) entries_.Get()[index].~Entry();
+    }
+    NameCache(const NameCache&) = delete;
+    NameCache& operator=(const NameCache&) = delete;
+
+    UINT Count() const noexcept { return count_; }
+    Entry& At(UINT index) noexcept { return entries_.Get()[index]; }
+    const Entry& At(UINT index) const noexcept { return entries_.Get()[index]; }
+
+private:
+    platform::TaskMemory<Entry> entries_;
+    UINT count_;
+};
 
 HRESULT TypeInfoHolder::Ensure(LCID locale) noexcept {
     if (info_.load(std::memory_order_acquire) != nullptr && names_.load(std::memory_order_acquire) != nullptr)
@@ -29,14 +62,9 @@ HRESULT TypeInfoHolder::LoadTypeInfo(LCID locale) noexcept {
     status = library.Get()->GetTypeInfoOfGuid(*iid_, info.Receive());
     if (FAILED(status)) return status;
     // The richer ITypeInfo2 is kept when the type information offers it.
-    ITypeInfo* kept = nullptr;
-    ITypeInfo2* info2 = nullptr;
-    if (SUCCEEDED(info.Get()->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void**>(&info2))) &&
-        info2 != nullptr) {
-        kept = info2;
-    } else {
-        kept = info.Detach();
-    }
+    platform::ComRef<ITypeInfo2> info2;
+    const bool richer = SUCCEEDED(info.Get()->QueryInterface(IID_ITypeInfo2, info2.ReceiveVoid())) && info2;
+    ITypeInfo* kept = richer ? info2.Detach() : info.Detach();
     info_.store(kept, std::memory_order_release);
     // Without the clean-up on the list the type information is only dropped
     // when the process ends, so a failed addition is not reported.
@@ -51,44 +79,37 @@ HRESULT TypeInfoHolder::BuildNameCache() noexcept {
     // Without attributes there is no cache; the next call tries again.
     if (FAILED(info->GetTypeAttr(&attributes)) || attributes == nullptr) return S_OK;
     const UINT count = attributes->cFuncs;
-    auto* cache = static_cast<NameCache*>(platform::TaskAlloc(sizeof(NameCache)));
-    NameEntry* entries = nullptr;
-    if (cache != nullptr && count != 0) {
-        entries = static_cast<NameEntry*>(platform::TaskAlloc(sizeof(NameEntry) * count));
-    }
-    if (cache == nullptr || (count != 0 && entries == nullptr)) {
-        platform::TaskFree(cache);
+    platform::TaskMemory<NameCache> block = platform::TaskMemory<NameCache>::Allocate(1);
+    platform::TaskMemory<NameCache::Entry> entries;
+    if (block && count != 0) entries = platform::TaskMemory<NameCache::Entry>::Allocate(count);
+    if (!block || (count != 0 && !entries)) {
         info->ReleaseTypeAttr(attributes);
         return E_OUTOFMEMORY;
     }
+    NameCache* cache = new (block.Get()) NameCache(std::move(entries), count);
     for (UINT index = 0; index < count; ++index) {
-        NameEntry& entry = entries[index];
-        entry = NameEntry{nullptr, 0, DISPID_UNKNOWN};
+        NameCache::Entry& entry = cache->At(index);
         FUNCDESC* function = nullptr;
         if (FAILED(info->GetFuncDesc(index, &function)) || function == nullptr) continue;
-        BSTR name = nullptr;
-        if (SUCCEEDED(info->GetDocumentation(function->memid, &name, nullptr, nullptr, nullptr))) {
-            entry.name = name;
-            entry.length = SysStringLen(name);
+        platform::SystemString name;
+        if (SUCCEEDED(info->GetDocumentation(function->memid, name.Receive(), nullptr, nullptr, nullptr))) {
+            entry.length = name.Length();
+            entry.name = std::move(name);
             entry.id = function->memid;
         }
         info->ReleaseFuncDesc(function);
     }
-    cache->entries = entries;
-    cache->count = count;
     names_.store(cache, std::memory_order_release);
+    block.Detach();  // now held by names_, given back by Cleanup
     info->ReleaseTypeAttr(attributes);
     return S_OK;
 }
 
 void TypeInfoHolder::Cleanup(DWORD_PTR holder) noexcept {
     auto* self = reinterpret_cast<TypeInfoHolder*>(holder);
-    if (ITypeInfo* info = self->info_.exchange(nullptr)) info->Release();
-    if (NameCache* cache = self->names_.exchange(nullptr)) {
-        for (UINT index = 0; index < cache->count; ++index) SysFreeString(cache->entries[index].name);
-        platform::TaskFree(cache->entries);
-        platform::TaskFree(cache);
-    }
+    platform::ComRef<ITypeInfo> info(self->info_.exchange(nullptr));
+    platform::TaskMemory<NameCache> cache(self->names_.exchange(nullptr));
+    if (cache) cache.Get()->~NameCache();
 }
 
 HRESULT TypeInfoHolder::GetTypeInfo(LCID locale, ITypeInfo** info) noexcept {
@@ -112,10 +133,10 @@ HRESULT TypeInfoHolder::GetIDsOfNames(LPOLESTR* names, UINT count, LCID locale, 
     const NameCache* cache = names_.load(std::memory_order_acquire);
     if (cache != nullptr && count == 1 && names != nullptr && names[0] != nullptr && ids != nullptr) {
         const size_t length = std::wcslen(names[0]);
-        for (UINT index = cache->count; index-- > 0;) {
-            const NameEntry& entry = cache->entries[index];
-            if (entry.name != nullptr && entry.length == length &&
-                std::memcmp(entry.name, names[0], length * sizeof(OLECHAR)) == 0) {
+        for (UINT index = cache->Count(); index-- > 0;) {
+            const NameCache::Entry& entry = cache->At(index);
+            if (entry.name && entry.length == length &&
+                std::memcmp(entry.name.Get(), names[0], length * sizeof(OLECHAR)) == 0) {
                 ids[0] = entry.id;
                 return S_OK;
             }

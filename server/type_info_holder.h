@@ -21,15 +21,7 @@ public:
                    VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept;
 
 private:
-    struct NameEntry {
-        BSTR name;
-        UINT length;
-        DISPID id;
-    };
-    struct NameCache {
-        NameEntry* entries;
-        UINT count;
-    };
+    class NameCache;
 
     HRESULT Ensure(LCID locale) noexcept;
     HRESULT LoadTypeInfo(LCID locale) noexcept;
@@ -41,7 +33,8 @@ private:
     WORD major_;
     WORD minor_;
     // Written under the module data lock, read without it once both exist;
-    // the atomics publish what was built before them.
+    // the atomics publish what was built before them. Both are owned here and
+    // given back by Cleanup, which the module's termination list runs.
     std::atomic<ITypeInfo*> info_{nullptr};
     std::atomic<NameCache*> names_{nullptr};
 };

@@ -1,11 +1,13 @@
 #include "server/type_library_registration.h"
 
 #include <cstring>
-#include <new>
 #include <shlwapi.h>
 
 #include "platform/allocation.h"
+#include "platform/com_ref.h"
 #include "platform/conversion.h"
+#include "platform/failure_barrier.h"
+#include "platform/owned_string.h"
 
 namespace server {
 namespace {
@@ -14,31 +16,19 @@ constexpr DWORD kPathLimit = MAX_PATH;  // 260, terminator included
 
 class LoadedTypeLibrary {
 public:
-    LoadedTypeLibrary() = default;
-    ~LoadedTypeLibrary() {
-        if (library_ != nullptr) library_->Release();
-        platform::FreeString(path_);
-    }
-    LoadedTypeLibrary(const LoadedTypeLibrary&) = delete;
-    LoadedTypeLibrary& operator=(const LoadedTypeLibrary&) = delete;
-
     HRESULT Load(HMODULE module) noexcept;
-    ITypeLib* Library() const noexcept { return library_; }
-    BSTR Path() const noexcept { return path_; }
+    ITypeLib* Library() const noexcept { return library_.Get(); }
+    BSTR Path() const noexcept { return path_.Get(); }
 
 private:
     static HRESULT LoadFrom(const char* path, platform::WideString& wide, ITypeLib** library) noexcept;
 
-    ITypeLib* library_ = nullptr;
-    BSTR path_ = nullptr;
+    platform::ComRef<ITypeLib> library_;
+    platform::OwnedString path_;
 };
 
 HRESULT LoadedTypeLibrary::LoadFrom(const char* path, platform::WideString& wide, ITypeLib** library) noexcept {
-    try {
-        if (!platform::ToWide(path, wide)) return E_OUTOFMEMORY;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    if (!platform::Succeeds([&] { return platform::ToWide(path, wide); })) return E_OUTOFMEMORY;
     return LoadTypeLib(wide.c_str(), library);
 }
 
@@ -49,17 +39,17 @@ HRESULT LoadedTypeLibrary::Load(HMODULE module) noexcept {
     if (length == kPathLimit) return platform::HresultFromWin32(ERROR_INSUFFICIENT_BUFFER);
     char* extension = PathFindExtensionA(path);
     platform::WideString wide;
-    HRESULT status = LoadFrom(path, wide, &library_);
+    HRESULT status = LoadFrom(path, wide, library_.Receive());
     if (FAILED(status)) {
         // The module yields no type library: look for the side file with the
         // module's name and the extension ".tlb".
         if (static_cast<size_t>(extension - path) + 5 > kPathLimit) return E_FAIL;
         std::memcpy(extension, ".tlb", 5);
-        status = LoadFrom(path, wide, &library_);
+        status = LoadFrom(path, wide, library_.Receive());
         if (FAILED(status)) return status;
     }
-    path_ = platform::AllocString(wide.c_str());
-    return path_ == nullptr ? E_OUTOFMEMORY : S_OK;
+    path_.Attach(platform::AllocString(wide.c_str()));
+    return path_ ? S_OK : E_OUTOFMEMORY;
 }
 
 }  // namespace

@@ -182,28 +182,29 @@ const LoadedResource* ResourceOf(ModuleState& state, HMODULE module, HRSRC resou
     return nullptr;
 }
 
+// Reads what a resource handle stands for, under the module lock; `none`, with
+// the last error set, when the handle is not one.
+template <typename Read, typename Answer>
+Answer ReadResource(HMODULE module, HRSRC resource, Read read, Answer none) {
+    ModuleState& state = State();
+    Lock lock(state.lock);
+    const LoadedResource* found = ResourceOf(state, module, resource);
+    if (found == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return none;
+    }
+    return read(*found);
+}
+
 }  // namespace
 
 HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
-    ModuleState& state = State();
-    Lock lock(state.lock);
-    const LoadedResource* found = ResourceOf(state, module, resource);
-    if (found == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return found->bytes.get();
+    return ReadResource(module, resource, [](const LoadedResource& found) -> HGLOBAL { return found.bytes.get(); },
+                        HGLOBAL{nullptr});
 }
 
 DWORD SizeofResource(HMODULE module, HRSRC resource) {
-    ModuleState& state = State();
-    Lock lock(state.lock);
-    const LoadedResource* found = ResourceOf(state, module, resource);
-    if (found == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return found->size;
+    return ReadResource(module, resource, [](const LoadedResource& found) { return found.size; }, DWORD{0});
 }
 
 LPVOID LockResource(HGLOBAL resource) { return resource; }

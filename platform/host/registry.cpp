@@ -73,15 +73,39 @@ void ClearFileTime(PFILETIME time) {
     if (time != nullptr) *time = FILETIME{0, 0};
 }
 
-// What every call on a key does first, under the registry lock: answer an
-// injected failure, else find the key behind the handle and what it grants.
-LONG EnterKey(RegistryState& state, Operation operation, HKEY key, REGSAM& granted,
-              std::shared_ptr<RegistryKey>& at) {
-    LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(operation, &code)) return code;
-    at = ResolveKey(key, &granted, &code);
-    return at ? ERROR_SUCCESS : code;
-}
+// What every call on a key does first: take the registry lock for the whole
+// call, answer as the call filter says when it refuses the call, else find
+// the key behind the handle and what it grants.
+class KeyCall {
+public:
+    KeyCall(Operation operation, HKEY key) : state(Registry()), lock_(state.lock) {
+        if (state.Refused(operation, &status_)) {
+            // A refused call never reaches its key, so it can't answer success.
+            if (status_ == ERROR_SUCCESS) status_ = ERROR_INVALID_FUNCTION;
+            return;
+        }
+        at = ResolveKey(key, &granted, &status_);
+        if (at) status_ = ERROR_SUCCESS;
+    }
+    KeyCall(const KeyCall&) = delete;
+    KeyCall& operator=(const KeyCall&) = delete;
+
+    // ERROR_SUCCESS when the key was entered, else the call's answer.
+    LONG Entered() const { return status_; }
+    // The same, and ERROR_ACCESS_DENIED when the handle lacks what the call needs.
+    LONG Granted(REGSAM needed) const {
+        if (status_ != ERROR_SUCCESS) return status_;
+        return Allows(granted, needed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    }
+
+    RegistryState& state;
+    std::shared_ptr<RegistryKey> at;
+    REGSAM granted = 0;
+
+private:
+    Lock lock_;
+    LONG status_ = ERROR_SUCCESS;
+};
 
 // Moves `at` down an existing subkey path.
 LONG OpenPath(LPCSTR subKey, std::shared_ptr<RegistryKey>& at) {
@@ -99,14 +123,12 @@ LONG OpenPath(LPCSTR subKey, std::shared_ptr<RegistryKey>& at) {
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    RegistryState& state = Registry();
-    Lock lock(state.lock);
-    REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at;
-    LONG code = EnterKey(state, Operation::Open, key, granted, at);
+    KeyCall call(Operation::Open, key);
+    LONG code = call.Entered();
     if (code != ERROR_SUCCESS) return code;
+    std::shared_ptr<RegistryKey>& at = call.at;
     if ((code = OpenPath(subKey, at)) != ERROR_SUCCESS) return code;
-    *result = NewHandle(state, std::move(at), access, platform::host::ThroughClasses(key));
+    *result = NewHandle(call.state, std::move(at), access, platform::host::ThroughClasses(key));
     return ERROR_SUCCESS;
 }
 
@@ -114,12 +136,10 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
                      PHKEY result, LPDWORD disposition) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    RegistryState& state = Registry();
-    Lock lock(state.lock);
-    REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at;
-    LONG code = EnterKey(state, Operation::Create, key, granted, at);
+    KeyCall call(Operation::Create, key);
+    LONG code = call.Entered();
     if (code != ERROR_SUCCESS) return code;
+    std::shared_ptr<RegistryKey>& at = call.at;
     std::vector<std::string_view> names;
     if ((code = SplitPath(subKey, true, names)) != ERROR_SUCCESS) return code;
     // Find the part that exists first, so that a refused creation changes nothing.
@@ -130,26 +150,22 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
         at = std::move(child);
     }
     const bool creating = existing < names.size();
-    if (creating && !Allows(granted, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    if (creating && !Allows(call.granted, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
     const bool throughClasses = platform::host::ThroughClasses(key);
     for (std::size_t i = existing; i < names.size(); ++i) {
         at = at->AddChild(at, names[i]);
         at->throughClasses = throughClasses;
     }
     if (disposition != nullptr) *disposition = creating ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = NewHandle(state, std::move(at), access, throughClasses);
+    *result = NewHandle(call.state, std::move(at), access, throughClasses);
     return ERROR_SUCCESS;
 }
 
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) return ERROR_INVALID_PARAMETER;
-    RegistryState& state = Registry();
-    Lock lock(state.lock);
-    REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at;
-    LONG code = EnterKey(state, Operation::QueryValue, key, granted, at);
-    if (code != ERROR_SUCCESS) return code;
-    if (!Allows(granted, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    KeyCall call(Operation::QueryValue, key);
+    if (const LONG code = call.Granted(KEY_QUERY_VALUE); code != ERROR_SUCCESS) return code;
+    const std::shared_ptr<RegistryKey>& at = call.at;
     const RegistryValue* value = at->Value(ValueName(valueName));
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
     if (type != nullptr) *type = value->type;
@@ -167,13 +183,9 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
 
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
     if (data == nullptr && dataSize != 0) return ERROR_NOACCESS;
-    RegistryState& state = Registry();
-    Lock lock(state.lock);
-    REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at;
-    LONG code = EnterKey(state, Operation::SetValue, key, granted, at);
-    if (code != ERROR_SUCCESS) return code;
-    if (!Allows(granted, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    KeyCall call(Operation::SetValue, key);
+    if (const LONG code = call.Granted(KEY_SET_VALUE); code != ERROR_SUCCESS) return code;
+    const std::shared_ptr<RegistryKey>& at = call.at;
     std::vector<BYTE> bytes;
     if (dataSize != 0) bytes.assign(data, data + dataSize);
     at->SetValue(ValueName(valueName), type, std::move(bytes), platform::host::ThroughClasses(key));
@@ -181,24 +193,18 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
-    RegistryState& state = Registry();
-    Lock lock(state.lock);
-    REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at;
-    LONG code = EnterKey(state, Operation::DeleteValue, key, granted, at);
-    if (code != ERROR_SUCCESS) return code;
-    if (!Allows(granted, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    KeyCall call(Operation::DeleteValue, key);
+    if (const LONG code = call.Granted(KEY_SET_VALUE); code != ERROR_SUCCESS) return code;
+    const std::shared_ptr<RegistryKey>& at = call.at;
     return at->RemoveValue(ValueName(valueName)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
-    RegistryState& state = Registry();
-    Lock lock(state.lock);
-    REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at;
-    LONG code = EnterKey(state, Operation::DeleteKey, key, granted, at);
+    KeyCall call(Operation::DeleteKey, key);
+    LONG code = call.Entered();
     if (code != ERROR_SUCCESS) return code;
+    std::shared_ptr<RegistryKey>& at = call.at;
     if ((code = OpenPath(subKey, at)) != ERROR_SUCCESS) return code;
     if (at->permanent || !at->children.empty()) return ERROR_ACCESS_DENIED;
     if (auto parent = at->parent.lock()) parent->RemoveChild(at.get());
@@ -209,13 +215,9 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR keyClass,
                    LPDWORD classSize, PFILETIME lastWrite) {
     if (name == nullptr || nameSize == nullptr || reserved != nullptr) return ERROR_INVALID_PARAMETER;
-    RegistryState& state = Registry();
-    Lock lock(state.lock);
-    REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at;
-    LONG code = EnterKey(state, Operation::EnumKey, key, granted, at);
-    if (code != ERROR_SUCCESS) return code;
-    if (!Allows(granted, KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+    KeyCall call(Operation::EnumKey, key);
+    if (const LONG code = call.Granted(KEY_ENUMERATE_SUB_KEYS); code != ERROR_SUCCESS) return code;
+    const std::shared_ptr<RegistryKey>& at = call.at;
     if (index >= at->children.size()) return ERROR_NO_MORE_ITEMS;
     const std::string& childName = at->children[index]->name;
     if (childName.size() >= *nameSize) return ERROR_MORE_DATA;
@@ -231,13 +233,9 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
                    LPBYTE data, LPDWORD dataSize) {
     if (name == nullptr || nameSize == nullptr || reserved != nullptr || (data != nullptr && dataSize == nullptr))
         return ERROR_INVALID_PARAMETER;
-    RegistryState& state = Registry();
-    Lock lock(state.lock);
-    REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at;
-    LONG code = EnterKey(state, Operation::EnumValue, key, granted, at);
-    if (code != ERROR_SUCCESS) return code;
-    if (!Allows(granted, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    KeyCall call(Operation::EnumValue, key);
+    if (const LONG code = call.Granted(KEY_QUERY_VALUE); code != ERROR_SUCCESS) return code;
+    const std::shared_ptr<RegistryKey>& at = call.at;
     if (index >= at->values.size()) return ERROR_NO_MORE_ITEMS;
     const RegistryValue& value = at->values[index];
     const auto stored = static_cast<DWORD>(value.data.size());
@@ -258,13 +256,9 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classSize, LPDWORD reser
                       LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
                       LPDWORD maxValueLength, LPDWORD securityDescriptor, PFILETIME lastWrite) {
     if (reserved != nullptr) return ERROR_INVALID_PARAMETER;
-    RegistryState& state = Registry();
-    Lock lock(state.lock);
-    REGSAM granted = 0;
-    std::shared_ptr<RegistryKey> at;
-    LONG code = EnterKey(state, Operation::QueryInfo, key, granted, at);
-    if (code != ERROR_SUCCESS) return code;
-    if (!Allows(granted, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    KeyCall call(Operation::QueryInfo, key);
+    if (const LONG code = call.Granted(KEY_QUERY_VALUE); code != ERROR_SUCCESS) return code;
+    const std::shared_ptr<RegistryKey>& at = call.at;
     DWORD longestKey = 0, longestName = 0, longestData = 0;
     for (const auto& child : at->children) longestKey = std::max(longestKey, static_cast<DWORD>(child->name.size()));
     for (const auto& value : at->values) {
@@ -288,7 +282,7 @@ LONG RegCloseKey(HKEY key) {
     RegistryState& state = Registry();
     Lock lock(state.lock);
     LONG code = ERROR_SUCCESS;
-    if (state.InjectedFailure(Operation::Close, &code)) return code;
+    if (state.Refused(Operation::Close, &code)) return code;
     if (RootIndex(key) >= 0) return ERROR_SUCCESS;
     return state.handles.erase(reinterpret_cast<std::uintptr_t>(key)) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }

@@ -1,5 +1,5 @@
-// Test support of the in-memory registry: reset, handle accounting, injected
-// failures and the text form (dump and seed) described in registry_store.h.
+// Support of the in-memory registry: reset, handle accounting, the call
+// filter and the text form (dump and seed) described in registry_store.h.
 #include "platform/host/registry_store.h"
 
 #include <cstdio>
@@ -347,12 +347,16 @@ bool Seed(std::string_view text, std::string* error) {
     return true;
 }
 
-void FailNth(Operation operation, unsigned n, LONG code) {
+void SetCallFilter(CallFilter filter) {
     auto& state = host::Registry();
     Lock lock(state.lock);
-    const auto slot = static_cast<std::size_t>(operation);
-    state.failCountdown[slot] = n;
-    state.failCode[slot] = code;
+    state.filter = filter;
+}
+
+CallFilter GetCallFilter() {
+    auto& state = host::Registry();
+    Lock lock(state.lock);
+    return state.filter;
 }
 
 }  // namespace platform::registry_store

@@ -36,7 +36,7 @@
 namespace platform::registry_store {
 
 // Empties every root and forgets every handle (old handles become invalid),
-// and disarms any injected failure.
+// and removes the call filter.
 void Reset();
 
 // Handles opened with RegOpenKeyExA/RegCreateKeyExA and not yet closed.
@@ -61,7 +61,7 @@ std::string Dump(HKEY root, std::string_view path);
 // returned and *error (when given) says which line and why.
 bool Seed(std::string_view text, std::string* error = nullptr);
 
-// The registry calls that a failure can be injected into.
+// The registry calls that a call filter sees.
 enum class Operation {
     Open,         // RegOpenKeyExA
     Create,       // RegCreateKeyExA
@@ -74,8 +74,14 @@ enum class Operation {
     QueryInfo,    // RegQueryInfoKeyA
     Close,        // RegCloseKey (the handle stays open)
 };
-// The n-th call of the operation from now (1: the next one) answers `code`
-// and changes nothing; n == 0 disarms. One armed failure per operation.
-void FailNth(Operation operation, unsigned n, LONG code);
+// Consulted first by every registry call, under the store's lock: when it
+// answers true the call answers *code (a failure; ERROR_SUCCESS is taken as
+// ERROR_INVALID_FUNCTION) and changes nothing. It is how a test
+// makes the registry refuse a chosen call; the stand-in itself keeps no
+// schedule of failures. Null (the default, and after Reset) lets every call
+// through.
+using CallFilter = bool (*)(Operation operation, LONG* code);
+void SetCallFilter(CallFilter filter);
+CallFilter GetCallFilter();
 
 }  // namespace platform::registry_store

@@ -79,16 +79,11 @@ void RegistryState::Clear() {
     software->permanent = true;
     classes = software->AddChild(software, "Classes");
     classes->permanent = true;
-    failCountdown.fill(0);
-    failCode.fill(0);
+    filter = nullptr;
 }
 
-bool RegistryState::InjectedFailure(registry_store::Operation operation, LONG* code) {
-    const auto slot = static_cast<std::size_t>(operation);
-    if (failCountdown[slot] == 0) return false;
-    if (--failCountdown[slot] != 0) return false;
-    *code = failCode[slot];
-    return true;
+bool RegistryState::Refused(registry_store::Operation operation, LONG* code) const {
+    return filter != nullptr && filter(operation, code);
 }
 
 RegistryState& Registry() {

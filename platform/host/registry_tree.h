@@ -58,13 +58,12 @@ struct RegistryState {
     std::shared_ptr<RegistryKey> classes;  // HKEY_LOCAL_MACHINE\SOFTWARE\Classes
     std::map<std::uintptr_t, OpenHandle> handles;
     std::uintptr_t nextHandle = 0x1000;
-    std::array<unsigned, 10> failCountdown{};
-    std::array<LONG, 10> failCode{};
+    registry_store::CallFilter filter = nullptr;
 
     RegistryState() { Clear(); }
     void Clear();
-    // True when this call of the operation is the armed failure; *code gets its code.
-    bool InjectedFailure(registry_store::Operation operation, LONG* code);
+    // True when the call filter refuses this call of the operation; *code gets its answer.
+    bool Refused(registry_store::Operation operation, LONG* code) const;
 };
 
 RegistryState& Registry();

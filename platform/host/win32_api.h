@@ -89,6 +89,7 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 
 #define ERROR_SUCCESS 0L
+#define ERROR_INVALID_FUNCTION 1L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "platform/allocation.h"
+#include "platform/owned_string.h"
+#include "platform/task_memory.h"
 
 namespace {
 
@@ -84,6 +87,69 @@ TEST_F(AllocationSeam, LiveStringsCountsMadeAndFreedStrings) {
     platform::FreeString(b);
     platform::FreeString(joined);
     EXPECT_EQ(seam::LiveStrings(), before);
+}
+
+// Every road by which an owned string leaves its holder gives it back to the
+// seam exactly once; detaching hands it over uncounted-for until freed.
+TEST_F(AllocationSeam, OwnedStringsGoBackThroughTheSeamOnEveryRoad) {
+    struct Road {
+        const char* name;
+        void (*leave)(platform::OwnedString& holder, platform::OwnedString& other);
+        long stillLive;  // strings of the case alive after the road, other included
+    };
+    const Road roads[] = {
+        {"reset", [](platform::OwnedString& holder, platform::OwnedString&) { holder.Reset(); }, 1},
+        {"receive", [](platform::OwnedString& holder, platform::OwnedString&) { (void)holder.Receive(); }, 1},
+        {"attach another",
+         [](platform::OwnedString& holder, platform::OwnedString& other) { holder.Attach(other.Detach()); }, 1},
+        {"moved over", [](platform::OwnedString& holder, platform::OwnedString& other) { holder = std::move(other); },
+         1},
+        {"moved out", [](platform::OwnedString& holder, platform::OwnedString&) {
+             platform::OwnedString gone(std::move(holder));
+         }, 1},
+        {"detach", [](platform::OwnedString& holder, platform::OwnedString&) {
+             platform::FreeString(holder.Detach());
+         }, 1},
+        {"self move", [](platform::OwnedString& holder, platform::OwnedString&) {
+             platform::OwnedString& same = holder;
+             holder = std::move(same);
+         }, 2},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        const long before = seam::LiveStrings();
+        {
+            platform::OwnedString holder(platform::AllocString(OLESTR("held")));
+            platform::OwnedString other(platform::AllocStringLen(OLESTR("x\0y"), 3));
+            ASSERT_TRUE(holder);
+            ASSERT_TRUE(other);
+            road.leave(holder, other);
+            EXPECT_EQ(seam::LiveStrings(), before + road.stillLive);
+        }
+        EXPECT_EQ(seam::LiveStrings(), before);
+    }
+    platform::OwnedString counted(platform::AllocStringLen(OLESTR("x\0y"), 3));
+    EXPECT_EQ(counted.Length(), 3u);
+    EXPECT_EQ(counted.Text(), std::basic_string<OLECHAR>(OLESTR("x\0y"), 3));
+    EXPECT_EQ(platform::OwnedString().Length(), 0u);
+}
+
+// Task memory comes through the seam: an armed failure or a size that can't
+// be counted gives an empty holder, never a short block.
+TEST_F(AllocationSeam, TaskMemoryIsAllocatedThroughTheSeam) {
+    platform::TaskMemory<int> block = platform::TaskMemory<int>::Allocate(4);
+    ASSERT_TRUE(block);
+    block.Get()[3] = 7;  // all four elements are there
+    seam::FailNth(1);
+    EXPECT_FALSE(platform::TaskMemory<int>::Allocate(4));
+    EXPECT_EQ(seam::Pending(), 0u);
+    seam::FailNth(2);  // an uncountable size is refused before it reaches the allocator
+    EXPECT_FALSE(platform::TaskMemory<int>::Allocate(static_cast<SIZE_T>(-1) / sizeof(int) + 1));
+    EXPECT_EQ(seam::Pending(), 2u);
+    int* const raw = block.Get();
+    EXPECT_EQ(block.Detach(), raw);
+    EXPECT_FALSE(block);
+    platform::TaskFree(raw);
 }
 
 }  // namespace

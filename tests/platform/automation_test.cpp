@@ -3,64 +3,61 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
+#include "platform/com_ref.h"
 #include "platform/conversion.h"
+#include "platform/owned_string.h"
 #include "platform/win32.h"
 
 namespace {
 
 using platform::WideString;
 
-// An owned BSTR for the duration of a case.
-struct Owned {
-    BSTR text;
-    ~Owned() { SysFreeString(text); }
-};
-
 WideString Held(BSTR text) { return WideString(text, SysStringLen(text)); }
 
 const GUID kClass = {0x3CB4DB0B, 0x97F1, 0x48D8, {0x88, 0x8E, 0xEE, 0xA1, 0x95, 0xAC, 0xB4, 0x3B}};
 
 TEST(AutomationString, NullAndEmptyDiffer) {
-    Owned empty{SysAllocString(OLESTR(""))};
-    ASSERT_NE(empty.text, nullptr);
-    EXPECT_EQ(SysStringLen(empty.text), 0u);
+    platform::SystemString empty(SysAllocString(OLESTR("")));
+    ASSERT_NE(empty.Get(), nullptr);
+    EXPECT_EQ(SysStringLen(empty.Get()), 0u);
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     EXPECT_EQ(SysStringLen(nullptr), 0u);
     SysFreeString(nullptr);  // allowed, does nothing
 }
 
 TEST(AutomationString, StoredLengthCountsEmbeddedNuls) {
-    Owned text{SysAllocStringLen(OLESTR("ab\0cd"), 5)};
-    ASSERT_NE(text.text, nullptr);
-    EXPECT_EQ(SysStringLen(text.text), 5u);
-    EXPECT_EQ(Held(text.text), WideString(OLESTR("ab\0cd"), 5));
-    EXPECT_EQ(text.text[5], OLECHAR(0));  // terminated after the stored length
-    Owned toFill{SysAllocStringLen(nullptr, 3)};
-    ASSERT_NE(toFill.text, nullptr);
-    EXPECT_EQ(SysStringLen(toFill.text), 3u);
-    EXPECT_EQ(toFill.text[3], OLECHAR(0));
+    platform::SystemString text(SysAllocStringLen(OLESTR("ab\0cd"), 5));
+    ASSERT_NE(text.Get(), nullptr);
+    EXPECT_EQ(SysStringLen(text.Get()), 5u);
+    EXPECT_EQ(Held(text.Get()), WideString(OLESTR("ab\0cd"), 5));
+    EXPECT_EQ(text.Get()[5], OLECHAR(0));  // terminated after the stored length
+    platform::SystemString toFill(SysAllocStringLen(nullptr, 3));
+    ASSERT_NE(toFill.Get(), nullptr);
+    EXPECT_EQ(SysStringLen(toFill.Get()), 3u);
+    EXPECT_EQ(toFill.Get()[3], OLECHAR(0));
 }
 
 TEST(AutomationString, ConcatenationReadsNullAsEmptyAndKeepsEveryUnit) {
-    Owned left{SysAllocString(OLESTR("ERR "))};
-    Owned right{SysAllocStringLen(OLESTR("x\0y"), 3)};
+    platform::SystemString left(SysAllocString(OLESTR("ERR ")));
+    platform::SystemString right(SysAllocStringLen(OLESTR("x\0y"), 3));
     struct Case {
         BSTR left;
         BSTR right;
         WideString joined;
     };
     const Case cases[] = {
-        {left.text, right.text, WideString(OLESTR("ERR x\0y"), 7)},
-        {nullptr, right.text, WideString(OLESTR("x\0y"), 3)},
-        {left.text, nullptr, OLESTR("ERR ")},
+        {left.Get(), right.Get(), WideString(OLESTR("ERR x\0y"), 7)},
+        {nullptr, right.Get(), WideString(OLESTR("x\0y"), 3)},
+        {left.Get(), nullptr, OLESTR("ERR ")},
         {nullptr, nullptr, WideString()},
     };
     for (const Case& c : cases) {
-        Owned joined{nullptr};
-        ASSERT_GE(VarBstrCat(c.left, c.right, &joined.text), 0);
-        ASSERT_NE(joined.text, nullptr);  // even two empty texts give a string
-        EXPECT_EQ(Held(joined.text), c.joined);
+        platform::SystemString joined(nullptr);
+        ASSERT_GE(VarBstrCat(c.left, c.right, joined.Receive()), 0);
+        ASSERT_NE(joined.Get(), nullptr);  // even two empty texts give a string
+        EXPECT_EQ(Held(joined.Get()), c.joined);
     }
 }
 
@@ -142,5 +139,43 @@ TEST(UnsignedNumberText, DecimalFromZeroTo4294967295) {
         EXPECT_EQ(number, SUCCEEDED(c.status) ? c.number : 777u) << '"' << shown << '"';
     }
 }
+
+#ifdef _WIN32
+ULONG References(IUnknown* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+// A counted reference in a holder is released exactly once on every road out
+// of it, and detaching hands it over still counted.
+TEST(ComReference, IsReleasedOnceOnEveryRoad) {
+    using Stream = platform::ComRef<IStream>;
+    struct Road {
+        const char* name;
+        void (*leave)(Stream& holder, Stream& other);
+        ULONG referencesAfter;  // of the held stream, its keeper's one included
+    };
+    const Road roads[] = {
+        {"reset", [](Stream& holder, Stream&) { holder.Reset(); }, 1},
+        {"receive", [](Stream& holder, Stream&) { (void)holder.Receive(); }, 1},
+        {"attach another", [](Stream& holder, Stream& other) { holder.Attach(other.Detach()); }, 1},
+        {"moved over", [](Stream& holder, Stream& other) { holder = std::move(other); }, 1},
+        {"moved out", [](Stream& holder, Stream&) { Stream gone(std::move(holder)); }, 1},
+        {"detach", [](Stream& holder, Stream&) { (void)holder.Detach(); }, 2},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        Stream keeper, other;
+        ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, keeper.Receive()), S_OK);
+        ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, other.Receive()), S_OK);
+        keeper->AddRef();
+        Stream holder(keeper.Get());
+        EXPECT_EQ(References(keeper.Get()), 2u);
+        road.leave(holder, other);
+        EXPECT_EQ(References(keeper.Get()), road.referencesAfter);
+        if (road.referencesAfter == 2) keeper->Release();  // the detached reference
+    }
+}
+#endif
 
 }  // namespace

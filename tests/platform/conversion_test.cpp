@@ -2,22 +2,20 @@
 // platform (under Wine) and on the stand-in.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/allocation.h"
 #include "platform/conversion.h"
+#include "platform/failure_barrier.h"
+#include "platform/owned_string.h"
 
 namespace {
 
 using platform::WideString;
-
-// Frees through the seam so that the live count stays right.
-struct StringHolder {
-    BSTR text;
-    ~StringHolder() { platform::FreeString(text); }
-};
 
 TEST(ConversionCodePage, IsTheThreadCodePageChosenOnceForEveryThread) {
     // Windows NT 5.0 or later (Wine reports 6.x) and the stand-in both pick CP_THREAD_ACP.
@@ -87,16 +85,16 @@ TEST(ToNarrowWithin, KeepsWholeCharactersWithinTheLimit) {
 TEST(NarrowToString, EmptyTextGivesAStringOfLengthZeroNotNull) {
     const long before = platform::allocation_seam::LiveStrings();
     {
-        StringHolder empty{platform::NarrowToString("")};
-        ASSERT_NE(empty.text, nullptr);
-        EXPECT_EQ(SysStringLen(empty.text), 0u);
-        StringHolder fromNull{platform::NarrowToString(nullptr)};
-        ASSERT_NE(fromNull.text, nullptr);
-        EXPECT_EQ(SysStringLen(fromNull.text), 0u);
-        StringHolder text{platform::NarrowToString("ERR InvalidDomain")};
-        ASSERT_NE(text.text, nullptr);
-        EXPECT_EQ(WideString(text.text, SysStringLen(text.text)), OLESTR("ERR InvalidDomain"));
-        EXPECT_EQ(text.text[SysStringLen(text.text)], OLECHAR(0));
+        platform::OwnedString empty(platform::NarrowToString(""));
+        ASSERT_NE(empty.Get(), nullptr);
+        EXPECT_EQ(SysStringLen(empty.Get()), 0u);
+        platform::OwnedString fromNull(platform::NarrowToString(nullptr));
+        ASSERT_NE(fromNull.Get(), nullptr);
+        EXPECT_EQ(SysStringLen(fromNull.Get()), 0u);
+        platform::OwnedString text(platform::NarrowToString("ERR InvalidDomain"));
+        ASSERT_NE(text.Get(), nullptr);
+        EXPECT_EQ(WideString(text.Get(), SysStringLen(text.Get())), OLESTR("ERR InvalidDomain"));
+        EXPECT_EQ(text.Get()[SysStringLen(text.Get())], OLECHAR(0));
         EXPECT_EQ(platform::allocation_seam::LiveStrings(), before + 3);
     }
     EXPECT_EQ(platform::allocation_seam::LiveStrings(), before);
@@ -122,6 +120,36 @@ TEST(ToWide, RoundTripsThroughToNarrow) {
     WideString wide = OLESTR("stale");
     EXPECT_TRUE(platform::ToWide(nullptr, wide));
     EXPECT_TRUE(wide.empty());
+}
+
+// Whatever a body behind the failure barrier throws comes out as a status (or
+// as a plain no), and a body that returns is answered as it returned.
+TEST(FailureBarrier, TurnsEveryExceptionIntoAStatus) {
+    struct Case {
+        const char* name;
+        void (*body)();  // throws, or returns for the case of no exception
+        HRESULT status;
+    };
+    const Case cases[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+        {"absurd length", [] { (void)std::string().reserve(std::string().max_size() + 1); }, E_OUTOFMEMORY},
+        {"other standard exception", [] { throw std::runtime_error("x"); }, E_UNEXPECTED},
+        {"not a standard exception", [] { throw 42; }, E_UNEXPECTED},
+        {"nothing thrown", [] {}, S_FALSE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(platform::Guarded([&] {
+                      c.body();
+                      return S_FALSE;
+                  }),
+                  c.status);
+        EXPECT_EQ(platform::Succeeds([&] {
+                      c.body();
+                      return true;
+                  }),
+                  c.status == S_FALSE);
+    }
 }
 
 TEST(HresultFromWin32, WrapsPositiveCodesAndPassesTheRest) {

@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
+#include "platform/loaded_module.h"
+#ifdef _WIN32
+#include "platform/find_handle.h"
+#endif
 #include "platform/win32.h"
 #ifndef _WIN32
 #include "platform/host/module_files.h"
@@ -42,24 +47,20 @@ protected:
 };
 
 // A module loaded as data, freed when it goes.
-struct DataModule {
-    HMODULE module;
-    explicit DataModule(const std::string& path) : module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-    ~DataModule() {
-        if (module != nullptr) FreeLibrary(module);
-    }
-};
+platform::LoadedModule LoadAsData(const std::string& path) {
+    return platform::LoadedModule(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+}
 
 TEST_F(ModuleContract, ScriptResourceIsFoundAndRead) {
-    DataModule file(ModulePath());
-    ASSERT_NE(file.module, nullptr) << ModulePath() << " error " << GetLastError();
+    const platform::LoadedModule file = LoadAsData(ModulePath());
+    ASSERT_NE(file.Get(), nullptr) << ModulePath() << " error " << GetLastError();
     for (const WORD id : {WORD{101}, WORD{102}}) {
         SetLastError(0);
-        const HRSRC found = FindResourceA(file.module, MAKEINTRESOURCEA(id), "REGISTRY");
+        const HRSRC found = FindResourceA(file.Get(), MAKEINTRESOURCEA(id), "REGISTRY");
         ASSERT_NE(found, nullptr) << id;
-        const HGLOBAL loaded = LoadResource(file.module, found);
+        const HGLOBAL loaded = LoadResource(file.Get(), found);
         ASSERT_NE(loaded, nullptr);
-        const DWORD size = SizeofResource(file.module, found);
+        const DWORD size = SizeofResource(file.Get(), found);
         const auto* bytes = static_cast<const char*>(LockResource(loaded));
         ASSERT_NE(bytes, nullptr);
         ASSERT_GT(size, std::string(kScriptStart).size());
@@ -69,15 +70,15 @@ TEST_F(ModuleContract, ScriptResourceIsFoundAndRead) {
 }
 
 TEST_F(ModuleContract, NamesAndTypesAreNumbersOrCaseInsensitiveTexts) {
-    DataModule file(ModulePath());
-    ASSERT_NE(file.module, nullptr);
-    EXPECT_NE(FindResourceA(file.module, "#101", "registry"), nullptr);
-    EXPECT_NE(FindResourceA(file.module, MAKEINTRESOURCEA(1), "TYPELIB"), nullptr);
+    const platform::LoadedModule file = LoadAsData(ModulePath());
+    ASSERT_NE(file.Get(), nullptr);
+    EXPECT_NE(FindResourceA(file.Get(), "#101", "registry"), nullptr);
+    EXPECT_NE(FindResourceA(file.Get(), MAKEINTRESOURCEA(1), "TYPELIB"), nullptr);
 }
 
 TEST_F(ModuleContract, MissingResourcesSayWhatIsMissing) {
-    DataModule file(ModulePath());
-    ASSERT_NE(file.module, nullptr);
+    const platform::LoadedModule file = LoadAsData(ModulePath());
+    ASSERT_NE(file.Get(), nullptr);
     struct Case {
         const char* what;
         LPCSTR name;
@@ -91,7 +92,7 @@ TEST_F(ModuleContract, MissingResourcesSayWhatIsMissing) {
     };
     for (const Case& c : cases) {
         SetLastError(0);
-        EXPECT_EQ(FindResourceA(file.module, c.name, c.type), nullptr) << c.what;
+        EXPECT_EQ(FindResourceA(file.Get(), c.name, c.type), nullptr) << c.what;
         EXPECT_EQ(GetLastError(), c.error) << c.what;
     }
 }
@@ -106,11 +107,11 @@ TEST_F(ModuleContract, MissingFileFailsWithTheLoadersCode) {
 }
 
 TEST_F(ModuleContract, ModuleLoadedAsDataHasNoFileName) {
-    DataModule file(ModulePath());
-    ASSERT_NE(file.module, nullptr);
+    const platform::LoadedModule file = LoadAsData(ModulePath());
+    ASSERT_NE(file.Get(), nullptr);
     char path[MAX_PATH];
     SetLastError(0);
-    EXPECT_EQ(GetModuleFileNameA(file.module, path, MAX_PATH), 0u);
+    EXPECT_EQ(GetModuleFileNameA(file.Get(), path, MAX_PATH), 0u);
     EXPECT_EQ(GetLastError(), DWORD{ERROR_MOD_NOT_FOUND});
 }
 
@@ -133,5 +134,36 @@ TEST_F(ModuleContract, UnknownModuleNameIsNotFound) {
     EXPECT_EQ(GetLastError(), DWORD{ERROR_MOD_NOT_FOUND});
     EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
 }
+
+// A module owned by a holder stays loaded while some holder has it, also
+// after a move, and is released when the last one goes.
+TEST_F(ModuleContract, AnOwnedModuleIsReleasedWhenItsHolderGoes) {
+    const std::string path = ModulePath();
+    {
+        platform::LoadedModule module(LoadLibraryExA(path.c_str(), nullptr, 0));
+        ASSERT_TRUE(module) << path << " error " << GetLastError();
+        EXPECT_EQ(GetModuleHandleA(path.c_str()), module.Get());
+        platform::LoadedModule moved(std::move(module));
+        EXPECT_FALSE(module);
+        EXPECT_EQ(GetModuleHandleA(path.c_str()), moved.Get());
+    }
+    EXPECT_EQ(GetModuleHandleA(path.c_str()), nullptr);
+}
+
+#ifdef _WIN32
+// A search that found nothing answers the empty value of a find handle, so
+// its holder holds nothing and closes nothing.
+TEST_F(ModuleContract, AFileSearchIsHeldOnlyWhenItFoundSomething) {
+    WIN32_FIND_DATAA found{};
+    const platform::FindHandle missing(FindFirstFileA(kMissing, &found));
+    EXPECT_FALSE(missing);
+    platform::FindHandle present(FindFirstFileA(ModulePath().c_str(), &found));
+    ASSERT_TRUE(present) << "error " << GetLastError();
+    EXPECT_STRCASEEQ(found.cFileName, "Tervagon.DLL");
+    EXPECT_FALSE(FindNextFileA(present.Get(), &found));  // the one file
+    present.Reset();
+    EXPECT_FALSE(present);
+}
+#endif
 
 }  // namespace

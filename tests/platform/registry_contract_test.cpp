@@ -7,8 +7,10 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/registry_key.h"
 #include "platform/win32.h"
 #ifndef _WIN32
 #include "platform/host/registry_store.h"
@@ -19,48 +21,21 @@ namespace {
 constexpr const char* kScratch = "Software\\TervagonRegistryContract";
 constexpr REGSAM kReadWrite = KEY_READ | KEY_WRITE;
 
-// An open key, closed when it goes.
-class Key {
-public:
-    Key() = default;
-    explicit Key(HKEY key) : key_(key) {}
-    Key(Key&& other) noexcept : key_(other.key_) { other.key_ = nullptr; }
-    Key& operator=(Key&& other) noexcept {
-        std::swap(key_, other.key_);
-        return *this;
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    ~Key() {
-        if (key_ != nullptr) RegCloseKey(key_);
-    }
-    HKEY get() const { return key_; }
-    HKEY* out() { return &key_; }
-    LONG Close() {
-        const LONG code = RegCloseKey(key_);
-        key_ = nullptr;
-        return code;
-    }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 struct Opened {
     LONG code;
-    Key key;
+    platform::RegistryKey key;
 };
 
 Opened Open(HKEY parent, const std::string& path, REGSAM access = KEY_READ) {
-    Opened result{0, Key()};
-    result.code = RegOpenKeyExA(parent, path.c_str(), 0, access, result.key.out());
+    Opened result{0, platform::RegistryKey()};
+    result.code = RegOpenKeyExA(parent, path.c_str(), 0, access, result.key.Receive());
     return result;
 }
 
 Opened Create(HKEY parent, const std::string& path, DWORD* disposition = nullptr, REGSAM access = kReadWrite) {
-    Opened result{0, Key()};
+    Opened result{0, platform::RegistryKey()};
     result.code = RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                                  result.key.out(), disposition);
+                                  result.key.Receive(), disposition);
     return result;
 }
 
@@ -111,10 +86,10 @@ LONG DeleteTree(HKEY parent, const std::string& path) {
     for (;;) {
         char name[256];
         DWORD size = sizeof(name);
-        const LONG code = RegEnumKeyExA(opened.key.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr);
+        const LONG code = RegEnumKeyExA(opened.key.Get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr);
         if (code == ERROR_NO_MORE_ITEMS) break;
         if (code != ERROR_SUCCESS) return code;
-        const LONG deleted = DeleteTree(opened.key.get(), name);
+        const LONG deleted = DeleteTree(opened.key.Get(), name);
         if (deleted != ERROR_SUCCESS) return deleted;
     }
     opened.key.Close();
@@ -148,10 +123,10 @@ protected:
         EXPECT_EQ(platform::registry_store::OpenHandles(), 0u) << platform::registry_store::DescribeOpenHandles();
 #endif
     }
-    HKEY scratch() const { return scratch_.get(); }
+    HKEY scratch() const { return scratch_.Get(); }
 
 private:
-    Key scratch_;
+    platform::RegistryKey scratch_;
 };
 
 TEST_F(RegistryContract, CreateReportsNewThenExistingAndMakesEveryLevel) {
@@ -165,16 +140,16 @@ TEST_F(RegistryContract, CreateReportsNewThenExistingAndMakesEveryLevel) {
     EXPECT_EQ(Open(scratch(), "Level1\\Level2").code, ERROR_SUCCESS);
     EXPECT_EQ(Open(scratch(), "Level1").code, ERROR_SUCCESS);
     // A value written through one handle is read through another.
-    ASSERT_EQ(SetText(first.key.get(), "shared", "yes"), ERROR_SUCCESS);
-    EXPECT_EQ(Query(again.key.get(), "shared").bytes, std::string("yes", 4));
+    ASSERT_EQ(SetText(first.key.Get(), "shared", "yes"), ERROR_SUCCESS);
+    EXPECT_EQ(Query(again.key.Get(), "shared").bytes, std::string("yes", 4));
 }
 
 TEST_F(RegistryContract, OpeningWithoutSubkeyGivesAnotherHandleToTheSameKey) {
     Opened self = Open(scratch(), "");
     ASSERT_EQ(self.code, ERROR_SUCCESS);
-    EXPECT_NE(self.key.get(), scratch());
+    EXPECT_NE(self.key.Get(), scratch());
     ASSERT_EQ(SetText(scratch(), "v", "1"), ERROR_SUCCESS);
-    EXPECT_EQ(Query(self.key.get(), "v").code, ERROR_SUCCESS);
+    EXPECT_EQ(Query(self.key.Get(), "v").code, ERROR_SUCCESS);
 }
 
 TEST_F(RegistryContract, AbsentKeysAndValuesAreFileNotFound) {
@@ -189,9 +164,9 @@ TEST_F(RegistryContract, AbsentKeysAndValuesAreFileNotFound) {
         {"open absent key", Open(scratch(), "Absent").code},
         {"open below absent key", Open(scratch(), "Absent\\Deeper").code},
         {"open absent below present", Open(scratch(), "Present\\Absent").code},
-        {"query absent value", Query(present.key.get(), "absent").code},
-        {"query unset default value", Query(present.key.get(), nullptr).code},
-        {"delete absent value", RegDeleteValueA(present.key.get(), "absent")},
+        {"query absent value", Query(present.key.Get(), "absent").code},
+        {"query unset default value", Query(present.key.Get(), nullptr).code},
+        {"delete absent value", RegDeleteValueA(present.key.Get(), "absent")},
         {"delete absent key", RegDeleteKeyA(scratch(), "Absent")},
         {"delete below absent key", RegDeleteKeyA(scratch(), "Absent\\Deeper")},
     };
@@ -274,21 +249,21 @@ TEST_F(RegistryContract, TextStoredWithoutTerminatorIsReadAsStored) {
 TEST_F(RegistryContract, DefaultValueHasTheEmptyOrNullName) {
     Opened key = Create(scratch(), "WithDefault");
     ASSERT_EQ(key.code, ERROR_SUCCESS);
-    ASSERT_EQ(SetText(key.key.get(), nullptr, "ControlInstaller Class"), ERROR_SUCCESS);
-    EXPECT_EQ(Query(key.key.get(), "").bytes, std::string("ControlInstaller Class", 23));
-    ASSERT_EQ(SetText(key.key.get(), "", "replaced"), ERROR_SUCCESS);
-    EXPECT_EQ(Query(key.key.get(), nullptr).bytes, std::string("replaced", 9));
+    ASSERT_EQ(SetText(key.key.Get(), nullptr, "ControlInstaller Class"), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key.key.Get(), "").bytes, std::string("ControlInstaller Class", 23));
+    ASSERT_EQ(SetText(key.key.Get(), "", "replaced"), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key.key.Get(), nullptr).bytes, std::string("replaced", 9));
     // It is enumerated with the empty name, and is the key's only value.
     char name[16] = "x";
     DWORD nameSize = sizeof(name);
-    EXPECT_EQ(RegEnumValueA(key.key.get(), 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(RegEnumValueA(key.key.Get(), 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(nameSize, 0u);
     EXPECT_STREQ(name, "");
     nameSize = sizeof(name);
-    EXPECT_EQ(RegEnumValueA(key.key.get(), 1, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(RegEnumValueA(key.key.Get(), 1, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
               ERROR_NO_MORE_ITEMS);
-    EXPECT_EQ(RegDeleteValueA(key.key.get(), nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(Query(key.key.get(), "").code, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteValueA(key.key.Get(), nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key.key.Get(), "").code, ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryContract, SettingAgainReplacesDataAndType) {
@@ -326,8 +301,8 @@ TEST_F(RegistryContract, DeletingAnOpenKeyLeavesAHandleThatAnswersKeyDeleted) {
     Opened doomed = Create(scratch(), "Doomed");
     ASSERT_EQ(doomed.code, ERROR_SUCCESS);
     ASSERT_EQ(RegDeleteKeyA(scratch(), "Doomed"), ERROR_SUCCESS);
-    EXPECT_EQ(SetText(doomed.key.get(), "late", "x"), ERROR_KEY_DELETED);
-    EXPECT_EQ(Create(doomed.key.get(), "Child").code, ERROR_KEY_DELETED);
+    EXPECT_EQ(SetText(doomed.key.Get(), "late", "x"), ERROR_KEY_DELETED);
+    EXPECT_EQ(Create(doomed.key.Get(), "Child").code, ERROR_KEY_DELETED);
     DWORD disposition = 0;
     EXPECT_EQ(Create(scratch(), "Doomed", &disposition).code, ERROR_SUCCESS);
     EXPECT_EQ(disposition, DWORD{REG_CREATED_NEW_KEY});
@@ -395,8 +370,8 @@ TEST_F(RegistryContract, KeyNamesOf255CharactersWork) {
     const std::string longest(255, 'k');
     Opened created = Create(scratch(), longest);
     ASSERT_EQ(created.code, ERROR_SUCCESS);
-    ASSERT_EQ(Create(created.key.get(), longest).code, ERROR_SUCCESS);  // and as a deeper level
-    EXPECT_EQ(Open(created.key.get(), longest).code, ERROR_SUCCESS);
+    ASSERT_EQ(Create(created.key.Get(), longest).code, ERROR_SUCCESS);  // and as a deeper level
+    EXPECT_EQ(Open(created.key.Get(), longest).code, ERROR_SUCCESS);
     EXPECT_EQ(Open(scratch(), longest).code, ERROR_SUCCESS);
     // The enumeration buffer of 256 characters holds it with its terminator.
     EXPECT_EQ(SubkeyNames(scratch()), std::vector<std::string>{longest});
@@ -405,7 +380,7 @@ TEST_F(RegistryContract, KeyNamesOf255CharactersWork) {
                                nullptr, nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(longestKey, 255u);
-    EXPECT_EQ(RegDeleteKeyA(created.key.get(), longest.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(created.key.Get(), longest.c_str()), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(scratch(), longest.c_str()), ERROR_SUCCESS);
 }
 
@@ -427,7 +402,7 @@ TEST_F(RegistryContract, SubkeyPathsOfMoreThan260CharactersFailWhole) {
         {"delete", RegDeleteKeyA(scratch(), tooLong.c_str())},
     };
     for (const Case& c : cases) EXPECT_EQ(c.code, ERROR_MORE_DATA) << c.what;
-    EXPECT_EQ(SubkeyCount(Open(scratch(), top).key.get()), 1u);  // the refused creation made nothing
+    EXPECT_EQ(SubkeyCount(Open(scratch(), top).key.Get()), 1u);  // the refused creation made nothing
     EXPECT_EQ(RegDeleteKeyA(scratch(), longest.c_str()), ERROR_SUCCESS);
 }
 
@@ -437,25 +412,72 @@ TEST_F(RegistryContract, RefusedAccessIsAnotherCode) {
     Opened writeOnly = Open(HKEY_CURRENT_USER, kScratch, KEY_WRITE);
     ASSERT_EQ(readOnly.code, ERROR_SUCCESS);
     ASSERT_EQ(writeOnly.code, ERROR_SUCCESS);
-    EXPECT_EQ(SetText(readOnly.key.get(), "v", "2"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteValueA(readOnly.key.get(), "v"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Query(writeOnly.key.get(), "v").code, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(SetText(readOnly.key.Get(), "v", "2"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueA(readOnly.key.Get(), "v"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Query(writeOnly.key.Get(), "v").code, ERROR_ACCESS_DENIED);
     char name[256];
     DWORD size = sizeof(name);
-    EXPECT_EQ(RegEnumKeyExA(writeOnly.key.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(RegEnumKeyExA(writeOnly.key.Get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr),
               ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Query(readOnly.key.get(), "v").bytes, std::string("1", 2));  // unchanged
+    EXPECT_EQ(Query(readOnly.key.Get(), "v").bytes, std::string("1", 2));  // unchanged
 }
 
 TEST_F(RegistryContract, HandlesAreClosedOnce) {
     Opened opened = Open(scratch(), "");
     ASSERT_EQ(opened.code, ERROR_SUCCESS);
-    const HKEY raw = opened.key.get();
+    const HKEY raw = opened.key.Get();
     EXPECT_EQ(opened.key.Close(), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(raw), ERROR_INVALID_HANDLE);
     // Predefined roots are not handles a caller owns; closing one does no harm.
     EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
     EXPECT_EQ(Open(HKEY_CURRENT_USER, kScratch).code, ERROR_SUCCESS);
+}
+
+// Every road by which an owned key leaves its holder closes it exactly once;
+// detaching hands it over still open.
+TEST_F(RegistryContract, OwnedKeysAreClosedOnceOnEveryRoad) {
+    struct Road {
+        const char* name;
+        void (*leave)(platform::RegistryKey& holder, platform::RegistryKey& other);
+        LONG closeAfterwards;  // what closing the raw handle answers afterwards
+    };
+    const Road roads[] = {
+        {"reset", [](platform::RegistryKey& holder, platform::RegistryKey&) { holder.Reset(); }, ERROR_INVALID_HANDLE},
+        {"attach another", [](platform::RegistryKey& holder, platform::RegistryKey& other) { holder.Attach(other.Detach()); },
+         ERROR_INVALID_HANDLE},
+        {"receive again", [](platform::RegistryKey& holder, platform::RegistryKey&) { (void)holder.Receive(); }, ERROR_INVALID_HANDLE},
+        {"moved over", [](platform::RegistryKey& holder, platform::RegistryKey& other) { holder = std::move(other); },
+         ERROR_INVALID_HANDLE},
+        {"close", [](platform::RegistryKey& holder, platform::RegistryKey&) { EXPECT_EQ(holder.Close(), ERROR_SUCCESS); },
+         ERROR_INVALID_HANDLE},
+        {"scope end", [](platform::RegistryKey& holder, platform::RegistryKey&) { platform::RegistryKey gone(holder.Detach()); },
+         ERROR_INVALID_HANDLE},
+        {"detach", [](platform::RegistryKey& holder, platform::RegistryKey&) { (void)holder.Detach(); }, ERROR_SUCCESS},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        Opened first = Open(scratch(), "");
+        Opened second = Open(scratch(), "");
+        ASSERT_EQ(first.code, ERROR_SUCCESS);
+        ASSERT_EQ(second.code, ERROR_SUCCESS);
+        const HKEY raw = first.key.Get();
+        road.leave(first.key, second.key);
+        EXPECT_NE(first.key.Get(), raw);
+        EXPECT_EQ(RegCloseKey(raw), road.closeAfterwards);
+    }
+}
+
+TEST_F(RegistryContract, OwnedKeysTellThePredefinedRootsFromOpenedHandles) {
+    for (const HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+                            HKEY_CURRENT_CONFIG}) {
+        EXPECT_TRUE(platform::RegistryKeyTraits::IsPredefined(root)) << root;
+    }
+    EXPECT_FALSE(platform::RegistryKeyTraits::IsPredefined(scratch()));
+    EXPECT_FALSE(platform::RegistryKeyTraits::IsPredefined(nullptr));
+    // A holder that was handed a root gives it back without closing it.
+    platform::RegistryKey root(HKEY_CURRENT_USER);
+    EXPECT_EQ(root.Close(), ERROR_SUCCESS);
+    EXPECT_FALSE(root);
 }
 
 TEST_F(RegistryContract, PathsWithALeadingBackslashAreRefused) {
@@ -468,7 +490,7 @@ TEST_F(RegistryContract, PathsWithALeadingBackslashAreRefused) {
 TEST_F(RegistryContract, TreeDeletedFirstSubkeyFirstLeavesNothing) {
     for (const char* path : {"Tree\\A\\A1", "Tree\\A\\A2", "Tree\\B", "Tree\\C\\C1\\C11"})
         ASSERT_EQ(Create(scratch(), path).code, ERROR_SUCCESS);
-    ASSERT_EQ(SubkeyCount(Open(scratch(), "Tree").key.get()), 3u);
+    ASSERT_EQ(SubkeyCount(Open(scratch(), "Tree").key.Get()), 3u);
     EXPECT_EQ(DeleteTree(scratch(), "Tree"), ERROR_SUCCESS);
     EXPECT_EQ(Open(scratch(), "Tree").code, ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(SubkeyCount(scratch()), 0u);

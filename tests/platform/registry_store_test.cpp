@@ -9,6 +9,7 @@
 
 #include "platform/host/registry_store.h"
 #include "platform/win32.h"
+#include "tests/platform/registry_failures.h"
 
 namespace {
 
@@ -203,30 +204,55 @@ TEST_F(RegistryStore, TextWithoutTerminatorGetsNoneAdded) {
     RegCloseKey(key);
 }
 
+// A reset store forgets what was armed before it, also once a failure of
+// another operation is armed afterwards.
+TEST_F(RegistryStore, ResetDisarmsEveryInjectedFailure) {
+    HKEY key = CreateKey(HKEY_CURRENT_USER, "Software\\Injected");
+    registry_failures::FailNth(store::Operation::Open, 1, ERROR_ACCESS_DENIED);
+    RegCloseKey(key);
+    store::Reset();
+    EXPECT_EQ(store::GetCallFilter(), nullptr);
+    registry_failures::FailNth(store::Operation::SetValue, 5, ERROR_OUTOFMEMORY);
+    key = CreateKey(HKEY_CURRENT_USER, "Software\\Injected");
+    HKEY opened = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Injected", 0, KEY_READ, &opened), ERROR_SUCCESS);
+    RegCloseKey(opened);
+    RegCloseKey(key);
+}
+
+// A refusal armed with the success code still stops the call before its key.
+TEST_F(RegistryStore, ARefusedCallNeverAnswersSuccess) {
+    HKEY key = CreateKey(HKEY_CURRENT_USER, "Software\\Injected");
+    registry_failures::FailNth(store::Operation::QueryValue, 1, ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(key, "absent", nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_FUNCTION);
+    EXPECT_EQ(RegQueryValueExA(key, "absent", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+}
+
 TEST_F(RegistryStore, InjectedFailureHitsTheChosenCallOnly) {
     HKEY key = CreateKey(HKEY_CURRENT_USER, "Software\\Injected");
-    store::FailNth(store::Operation::SetValue, 2, ERROR_OUTOFMEMORY);
+    registry_failures::FailNth(store::Operation::SetValue, 2, ERROR_OUTOFMEMORY);
     const BYTE data[] = "x";
     EXPECT_EQ(RegSetValueExA(key, "first", 0, REG_SZ, data, 2), ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExA(key, "second", 0, REG_SZ, data, 2), ERROR_OUTOFMEMORY);
     EXPECT_EQ(RegSetValueExA(key, "third", 0, REG_SZ, data, 2), ERROR_SUCCESS);
     EXPECT_EQ(RegQueryValueExA(key, "second", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
 
-    store::FailNth(store::Operation::Create, 1, ERROR_ACCESS_DENIED);
+    registry_failures::FailNth(store::Operation::Create, 1, ERROR_ACCESS_DENIED);
     CreateKey(key, "Refused", ERROR_ACCESS_DENIED);
     HKEY absent = nullptr;
     EXPECT_EQ(RegOpenKeyExA(key, "Refused", 0, KEY_READ, &absent), ERROR_FILE_NOT_FOUND);
 
-    store::FailNth(store::Operation::DeleteKey, 1, ERROR_ACCESS_DENIED);
+    registry_failures::FailNth(store::Operation::DeleteKey, 1, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Injected"), ERROR_ACCESS_DENIED);
 
-    store::FailNth(store::Operation::Close, 1, ERROR_INVALID_HANDLE);
+    registry_failures::FailNth(store::Operation::Close, 1, ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
     EXPECT_EQ(store::OpenHandles(), 1u);  // a failed close leaves the handle open
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
-    store::FailNth(store::Operation::Open, 3, ERROR_ACCESS_DENIED);
-    store::FailNth(store::Operation::Open, 0, 0);  // disarmed before it fires
+    registry_failures::FailNth(store::Operation::Open, 3, ERROR_ACCESS_DENIED);
+    registry_failures::FailNth(store::Operation::Open, 0, 0);  // disarmed before it fires
     for (int i = 0; i < 3; ++i) {
         HKEY opened = nullptr;
         EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Injected", 0, KEY_READ, &opened), ERROR_SUCCESS);

@@ -16,12 +16,13 @@
 #include "registry_text.h"
 #include "script_module.h"
 #include "script_run.h"
+#include "tests/platform/registry_failures.h"
 
 namespace registrar_test {
 namespace {
 
 using platform::HresultFromWin32;
-using platform::registry_store::FailNth;
+using registry_failures::FailNth;
 using Operation = platform::registry_store::Operation;
 
 constexpr LONG kRefused = 1234;  // a code no registry call gives by itself

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/quoted_bytes.h"
+#include "platform/registry_key.h"
 
 namespace registrar_test {
 namespace {
@@ -42,24 +43,14 @@ std::string ValueText(const std::string& name, DWORD type, const std::vector<BYT
     return out;
 }
 
-class OpenKey {
-public:
-    OpenKey(HKEY root, const std::string& path, REGSAM access) {
-        status_ = RegOpenKeyExA(root, path.empty() ? nullptr : path.c_str(), 0, access, &key_);
-        if (status_ != ERROR_SUCCESS) key_ = nullptr;
-    }
-    ~OpenKey() {
-        if (key_ != nullptr) RegCloseKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    HKEY get() const { return key_; }
-    LONG status() const { return status_; }
-
-private:
-    HKEY key_ = nullptr;
-    LONG status_ = ERROR_SUCCESS;
-};
+// The key at root\path, or an empty holder when it doesn't open (whatever a
+// failed open left in its out-parameter is not a handle to close).
+platform::RegistryKey OpenKey(HKEY root, const std::string& path, REGSAM access) {
+    platform::RegistryKey key;
+    if (RegOpenKeyExA(root, path.empty() ? nullptr : path.c_str(), 0, access, key.Receive()) != ERROR_SUCCESS)
+        key.Detach();
+    return key;
+}
 
 std::vector<std::string> SubkeyNames(HKEY key) {
     std::vector<std::string> names;
@@ -99,9 +90,9 @@ void ReadKey(HKEY key, const std::string& shown, ReadBuffers& buffers, std::vect
         lines.push_back(shown + ": " + ValueText(std::string(buffers.name.data(), nameSize), type, data));
     }
     for (const std::string& child : SubkeyNames(key)) {
-        const OpenKey opened(key, child, KEY_READ);
-        if (opened.get() != nullptr)
-            ReadKey(opened.get(), shown.empty() ? child : shown + "\\" + child, buffers, lines);
+        const platform::RegistryKey opened = OpenKey(key, child, KEY_READ);
+        if (opened.Get() != nullptr)
+            ReadKey(opened.Get(), shown.empty() ? child : shown + "\\" + child, buffers, lines);
     }
 }
 
@@ -114,10 +105,10 @@ std::vector<std::string> Sorted(std::vector<std::string> lines) {
 
 std::vector<std::string> ReadTree(HKEY root, const std::string& path) {
     std::vector<std::string> lines;
-    const OpenKey key(root, path, KEY_READ);
-    if (key.get() == nullptr) return lines;
+    const platform::RegistryKey key = OpenKey(root, path, KEY_READ);
+    if (key.Get() == nullptr) return lines;
     ReadBuffers buffers;
-    ReadKey(key.get(), "", buffers, lines);
+    ReadKey(key.Get(), "", buffers, lines);
     return Sorted(std::move(lines));
 }
 
@@ -131,36 +122,35 @@ std::vector<std::string> LinesAdded(const std::vector<std::string>& before,
     return added;
 }
 
-bool KeyExists(HKEY root, const std::string& path) { return OpenKey(root, path, KEY_READ).get() != nullptr; }
+bool KeyExists(HKEY root, const std::string& path) { return static_cast<bool>(OpenKey(root, path, KEY_READ)); }
 
 void PutKey(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
+    platform::RegistryKey key;
     if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+                        key.Receive(), nullptr) != ERROR_SUCCESS) {
         // The stand-in creates one level at a time, like the scripts do.
         const size_t slash = path.rfind('\\');
         if (slash == std::string::npos) throw std::runtime_error("cannot create key " + path);
         PutKey(root, path.substr(0, slash));
         if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS)
+                            nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
             throw std::runtime_error("cannot create key " + path);
     }
-    RegCloseKey(key);
 }
 
 void PutText(HKEY root, const std::string& path, const char* valueName, const std::string& text) {
     PutKey(root, path);
-    const OpenKey key(root, path, KEY_READ | KEY_WRITE);
-    if (RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    const platform::RegistryKey key = OpenKey(root, path, KEY_READ | KEY_WRITE);
+    if (RegSetValueExA(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS)
         throw std::runtime_error("cannot set a value under " + path);
 }
 
 void RemoveTree(HKEY root, const std::string& path) {
     {
-        const OpenKey key(root, path, KEY_READ | KEY_WRITE);
-        if (key.get() == nullptr) return;
-        for (const std::string& child : SubkeyNames(key.get())) RemoveTree(root, path + "\\" + child);
+        const platform::RegistryKey key = OpenKey(root, path, KEY_READ | KEY_WRITE);
+        if (key.Get() == nullptr) return;
+        for (const std::string& child : SubkeyNames(key.Get())) RemoveTree(root, path + "\\" + child);
     }
     RegDeleteKeyA(root, path.c_str());
 }

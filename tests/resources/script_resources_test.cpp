@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dll_under_test.h"
+#include "platform/loaded_module.h"
 #include "server_ids.h"
 
 namespace {
@@ -74,21 +75,18 @@ class DllResources : public ::testing::TestWithParam<DllUnderTest> {
 protected:
     void SetUp() override {
         ASSERT_DLL_PRESENT(GetParam());
-        module_ = LoadLibraryExA(WindowsPath(GetParam()).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(module_, nullptr) << "error " << GetLastError();
-    }
-    void TearDown() override {
-        if (module_ != nullptr) FreeLibrary(module_);
+        module_.Attach(LoadLibraryExA(WindowsPath(GetParam()).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(module_) << "error " << GetLastError();
     }
     std::string Resource(WORD id, const char* type) {
-        const HRSRC found = FindResourceA(module_, MAKEINTRESOURCEA(id), type);
+        const HRSRC found = FindResourceA(module_.Get(), MAKEINTRESOURCEA(id), type);
         if (found == nullptr) return "<no resource, error " + std::to_string(GetLastError()) + ">";
-        const HGLOBAL loaded = LoadResource(module_, found);
+        const HGLOBAL loaded = LoadResource(module_.Get(), found);
         const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
         if (bytes == nullptr) return "<not loaded>";
-        return std::string(static_cast<const char*>(bytes), SizeofResource(module_, found));
+        return std::string(static_cast<const char*>(bytes), SizeofResource(module_.Get(), found));
     }
-    HMODULE module_ = nullptr;
+    platform::LoadedModule module_;
 };
 
 TEST_P(DllResources, RegistryScriptsHoldExactlyTheListedText) {
@@ -103,7 +101,7 @@ TEST_P(DllResources, TypeLibraryIsResourceOne) {
 
 TEST_P(DllResources, StringHundredIsTheProjectName) {
     char text[64] = {};
-    EXPECT_EQ(LoadStringA(module_, TERVAGON_RES_PROJECT_NAME, text, sizeof(text)), 8);
+    EXPECT_EQ(LoadStringA(module_.Get(), TERVAGON_RES_PROJECT_NAME, text, sizeof(text)), 8);
     EXPECT_STREQ(text, "Tervagon");
 }
 

@@ -6,36 +6,14 @@
 #include <vector>
 
 #include "dll_under_test.h"
+#include "platform/com_ref.h"
+#include "platform/owned_string.h"
 #include "server_ids.h"
 
 namespace {
 
-// An owned interface pointer.
-template <typename T>
-class Ref {
-public:
-    Ref() = default;
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() {
-        if (p_ != nullptr) p_->Release();
-    }
-    T** out() { return &p_; }
-    T* operator->() const { return p_; }
-    T* get() const { return p_; }
-
-private:
-    T* p_ = nullptr;
-};
-
-struct Bstr {
-    BSTR text = nullptr;
-    Bstr() = default;
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(text); }
-    std::wstring str() const { return text == nullptr ? L"<null>" : std::wstring(text, SysStringLen(text)); }
-};
+// The text of a string the type library handed out, "<null>" when it gave none.
+std::wstring TextOf(const platform::SystemString& text) { return text ? text.Text() : L"<null>"; }
 
 GUID Guid(const char* text) {
     const std::string narrow(text);
@@ -52,25 +30,25 @@ struct Documentation {
 
 template <typename T>
 Documentation Document(T* owner, MEMBERID member) {
-    Bstr name, help;
-    EXPECT_EQ(owner->GetDocumentation(member, &name.text, &help.text, nullptr, nullptr), S_OK);
-    return {name.str(), help.str()};
+    platform::SystemString name, help;
+    EXPECT_EQ(owner->GetDocumentation(member, name.Receive(), help.Receive(), nullptr, nullptr), S_OK);
+    return {TextOf(name), TextOf(help)};
 }
 
 class TypeLibrary : public ::testing::TestWithParam<DllUnderTest> {
 protected:
     void SetUp() override {
         ASSERT_DLL_PRESENT(GetParam());
-        ASSERT_EQ(LoadTypeLibEx(WideWindowsPath(GetParam()).c_str(), REGKIND_NONE, library_.out()), S_OK);
+        ASSERT_EQ(LoadTypeLibEx(WideWindowsPath(GetParam()).c_str(), REGKIND_NONE, library_.Receive()), S_OK);
     }
     // The dispatch description of IControlInstaller and the interface behind it.
-    void Interface(Ref<ITypeInfo>& dispatch, Ref<ITypeInfo>& vtable) {
-        ASSERT_EQ(library_->GetTypeInfoOfGuid(Guid(TERVAGON_IID_TEXT), dispatch.out()), S_OK);
+    void Interface(platform::ComRef<ITypeInfo>& dispatch, platform::ComRef<ITypeInfo>& vtable) {
+        ASSERT_EQ(library_->GetTypeInfoOfGuid(Guid(TERVAGON_IID_TEXT), dispatch.Receive()), S_OK);
         HREFTYPE behind = 0;
         ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &behind), S_OK);  // -1: the dual interface's vtable side
-        ASSERT_EQ(dispatch->GetRefTypeInfo(behind, vtable.out()), S_OK);
+        ASSERT_EQ(dispatch->GetRefTypeInfo(behind, vtable.Receive()), S_OK);
     }
-    Ref<ITypeLib> library_;
+    platform::ComRef<ITypeLib> library_;
 };
 
 TEST_P(TypeLibrary, LibraryIsTervagonLibVersion1_0) {
@@ -81,14 +59,14 @@ TEST_P(TypeLibrary, LibraryIsTervagonLibVersion1_0) {
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->syskind, GetParam().syskind);
     library_->ReleaseTLibAttr(attributes);
-    const Documentation doc = Document(library_.get(), -1);
+    const Documentation doc = Document(library_.Get(), -1);
     EXPECT_EQ(doc.name, L"TervagonLib");
     EXPECT_EQ(doc.help, L"Tervagon 1.0 Type Library");
     EXPECT_EQ(library_->GetTypeInfoCount(), 2u);  // the interface and the class
 }
 
 TEST_P(TypeLibrary, InterfaceIsDualNonextensibleOleAutomation) {
-    Ref<ITypeInfo> dispatch, vtable;
+    platform::ComRef<ITypeInfo> dispatch, vtable;
     ASSERT_NO_FATAL_FAILURE(Interface(dispatch, vtable));
     TYPEATTR* attributes = nullptr;
     ASSERT_EQ(dispatch->GetTypeAttr(&attributes), S_OK);
@@ -96,7 +74,7 @@ TEST_P(TypeLibrary, InterfaceIsDualNonextensibleOleAutomation) {
     // The dispatch side of a dual interface: what script sees.
     EXPECT_EQ(attributes->wTypeFlags, TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE);
     dispatch->ReleaseTypeAttr(attributes);
-    const Documentation doc = Document(dispatch.get(), MEMBERID_NIL);
+    const Documentation doc = Document(dispatch.Get(), MEMBERID_NIL);
     EXPECT_EQ(doc.name, L"IControlInstaller");
     EXPECT_EQ(doc.help, L"IControlInstaller Interface");
 
@@ -110,16 +88,16 @@ TEST_P(TypeLibrary, InterfaceIsDualNonextensibleOleAutomation) {
 }
 
 TEST_P(TypeLibrary, InterfaceDerivesFromTheStandardIDispatch) {
-    Ref<ITypeInfo> dispatch, vtable;
+    platform::ComRef<ITypeInfo> dispatch, vtable;
     ASSERT_NO_FATAL_FAILURE(Interface(dispatch, vtable));
     HREFTYPE base = 0;
     ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &base), S_OK);
-    Ref<ITypeInfo> baseInfo;
-    ASSERT_EQ(vtable->GetRefTypeInfo(base, baseInfo.out()), S_OK);
-    EXPECT_EQ(Document(baseInfo.get(), MEMBERID_NIL).name, L"IDispatch");
-    Ref<ITypeLib> imported;
+    platform::ComRef<ITypeInfo> baseInfo;
+    ASSERT_EQ(vtable->GetRefTypeInfo(base, baseInfo.Receive()), S_OK);
+    EXPECT_EQ(Document(baseInfo.Get(), MEMBERID_NIL).name, L"IDispatch");
+    platform::ComRef<ITypeLib> imported;
     UINT index = 0;
-    ASSERT_EQ(baseInfo->GetContainingTypeLib(imported.out(), &index), S_OK);
+    ASSERT_EQ(baseInfo->GetContainingTypeLib(imported.Receive(), &index), S_OK);
     TLIBATTR* attributes = nullptr;
     ASSERT_EQ(imported->GetLibAttr(&attributes), S_OK);
     // The standard OLE automation library, stdole2.tlb.
@@ -156,7 +134,7 @@ const Method kMethods[] = {
 };
 
 TEST_P(TypeLibrary, MethodsHaveTheirDispidsParametersAndHelp) {
-    Ref<ITypeInfo> dispatch, vtable;
+    platform::ComRef<ITypeInfo> dispatch, vtable;
     ASSERT_NO_FATAL_FAILURE(Interface(dispatch, vtable));
     for (UINT index = 0; index < 3; ++index) {
         const Method& method = kMethods[index];
@@ -192,7 +170,7 @@ TEST_P(TypeLibrary, MethodsHaveTheirDispidsParametersAndHelp) {
         std::vector<std::wstring> expected = {method.name};
         for (const Parameter& parameter : method.parameters) expected.emplace_back(parameter.name);
         EXPECT_EQ(got, expected);
-        EXPECT_EQ(Document(vtable.get(), method.dispid).help, method.help);
+        EXPECT_EQ(Document(vtable.Get(), method.dispid).help, method.help);
 
         // Script finds the method by name through the dispatch description.
         LPOLESTR name = const_cast<LPOLESTR>(method.name);
@@ -203,15 +181,15 @@ TEST_P(TypeLibrary, MethodsHaveTheirDispidsParametersAndHelp) {
 }
 
 TEST_P(TypeLibrary, ClassIsCreatableWithTheInterfaceAsDefault) {
-    Ref<ITypeInfo> coclass;
-    ASSERT_EQ(library_->GetTypeInfoOfGuid(Guid(TERVAGON_CLSID_TEXT), coclass.out()), S_OK);
+    platform::ComRef<ITypeInfo> coclass;
+    ASSERT_EQ(library_->GetTypeInfoOfGuid(Guid(TERVAGON_CLSID_TEXT), coclass.Receive()), S_OK);
     TYPEATTR* attributes = nullptr;
     ASSERT_EQ(coclass->GetTypeAttr(&attributes), S_OK);
     EXPECT_EQ(attributes->typekind, TKIND_COCLASS);
     EXPECT_NE(attributes->wTypeFlags & TYPEFLAG_FCANCREATE, 0);
     EXPECT_EQ(attributes->cImplTypes, 1);
     coclass->ReleaseTypeAttr(attributes);
-    const Documentation doc = Document(coclass.get(), MEMBERID_NIL);
+    const Documentation doc = Document(coclass.Get(), MEMBERID_NIL);
     EXPECT_EQ(doc.name, L"ControlInstaller");
     EXPECT_EQ(doc.help, L"ControlInstaller Class");
     INT flags = 0;
@@ -219,8 +197,8 @@ TEST_P(TypeLibrary, ClassIsCreatableWithTheInterfaceAsDefault) {
     EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
     HREFTYPE implemented = 0;
     ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &implemented), S_OK);
-    Ref<ITypeInfo> interfaceInfo;
-    ASSERT_EQ(coclass->GetRefTypeInfo(implemented, interfaceInfo.out()), S_OK);
+    platform::ComRef<ITypeInfo> interfaceInfo;
+    ASSERT_EQ(coclass->GetRefTypeInfo(implemented, interfaceInfo.Receive()), S_OK);
     ASSERT_EQ(interfaceInfo->GetTypeAttr(&attributes), S_OK);
     EXPECT_TRUE(IsEqualGUID(attributes->guid, Guid(TERVAGON_IID_TEXT)));
     interfaceInfo->ReleaseTypeAttr(attributes);

@@ -21,11 +21,11 @@ protected:
         CoUninitialize();
     }
 
-    static Ptr<IDispatch> Dispatch(const LoadedServer& server) {
-        Ptr<IControlInstaller> object = server.Create();
-        Ptr<IDispatch> dispatch;
+    static platform::ComRef<IDispatch> Dispatch(const LoadedServer& server) {
+        platform::ComRef<IControlInstaller> object = server.Create();
+        platform::ComRef<IDispatch> dispatch;
         if (object) {
-            EXPECT_EQ(object->QueryInterface(IID_IDispatch, dispatch.OutVoid()), S_OK);
+            EXPECT_EQ(object->QueryInterface(IID_IDispatch, dispatch.ReceiveVoid()), S_OK);
         }
         return dispatch;
     }
@@ -41,17 +41,17 @@ private:
 
 TEST_F(DispatchTest, OneTypeInformationWhateverTheIndex) {
     LoadedServer server;
-    Ptr<IDispatch> dispatch = Dispatch(server);
+    platform::ComRef<IDispatch> dispatch = Dispatch(server);
     ASSERT_TRUE(dispatch);
     UINT count = 0;
     EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(dispatch->GetTypeInfoCount(nullptr), E_POINTER);
 
-    Ptr<ITypeInfo> first;
-    Ptr<ITypeInfo> seventh;
-    ASSERT_EQ(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, first.Out()), S_OK);
-    ASSERT_EQ(dispatch->GetTypeInfo(7, LOCALE_USER_DEFAULT, seventh.Out()), S_OK);
+    platform::ComRef<ITypeInfo> first;
+    platform::ComRef<ITypeInfo> seventh;
+    ASSERT_EQ(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, first.Receive()), S_OK);
+    ASSERT_EQ(dispatch->GetTypeInfo(7, LOCALE_USER_DEFAULT, seventh.Receive()), S_OK);
     EXPECT_EQ(first.Get(), seventh.Get());
     EXPECT_EQ(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
 
@@ -60,13 +60,13 @@ TEST_F(DispatchTest, OneTypeInformationWhateverTheIndex) {
     EXPECT_TRUE(IsEqualIID(attributes->guid, IID_IControlInstaller));
     first->ReleaseTypeAttr(attributes);
     // The richer form of the type information is the one kept.
-    Ptr<ITypeInfo2> richer;
-    EXPECT_EQ(first->QueryInterface(IID_ITypeInfo2, richer.OutVoid()), S_OK);
+    platform::ComRef<ITypeInfo2> richer;
+    EXPECT_EQ(first->QueryInterface(IID_ITypeInfo2, richer.ReceiveVoid()), S_OK);
 }
 
 TEST_F(DispatchTest, NamesResolveExactlyFromTheCacheAndOtherwiseThroughTheTypeInformation) {
     LoadedServer server;
-    Ptr<IDispatch> dispatch = Dispatch(server);
+    platform::ComRef<IDispatch> dispatch = Dispatch(server);
     ASSERT_TRUE(dispatch);
     struct Case {
         const wchar_t* name;
@@ -107,27 +107,27 @@ TEST_F(DispatchTest, NamesResolveExactlyFromTheCacheAndOtherwiseThroughTheTypeIn
 // Calls by DISPID as page script makes them: arguments in reverse order.
 TEST_F(DispatchTest, InvokeCallsTheMethodsWithTheirArguments) {
     LoadedServer server;
-    Ptr<IDispatch> dispatch = Dispatch(server);
+    platform::ComRef<IDispatch> dispatch = Dispatch(server);
     ASSERT_TRUE(dispatch);
-    Ptr<IControlInstaller> vtable;
-    ASSERT_EQ(dispatch->QueryInterface(IID_IControlInstaller, vtable.OutVoid()), S_OK);
-    Ptr<IObjectWithSite> withSite;
-    ASSERT_EQ(dispatch->QueryInterface(IID_IObjectWithSite, withSite.OutVoid()), S_OK);
-    Ptr<fixtures::StandInSite> browser(
+    platform::ComRef<IControlInstaller> vtable;
+    ASSERT_EQ(dispatch->QueryInterface(IID_IControlInstaller, vtable.ReceiveVoid()), S_OK);
+    platform::ComRef<IObjectWithSite> withSite;
+    ASSERT_EQ(dispatch->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    platform::ComRef<fixtures::StandInSite> browser(
         fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
 
-    Bstr guid(L"not a class identifier");
-    Bstr version(L"1.0.0.1");
-    Bstr expectedValid, expectedVersion, expectedPackage;
-    ASSERT_EQ(vtable->isValidControl(guid.Get(), version.Get(), expectedValid.Out()), S_OK);
-    ASSERT_EQ(vtable->getControlVersion(guid.Get(), expectedVersion.Out()), S_OK);
-    ASSERT_EQ(vtable->getPackageVersion(expectedPackage.Out()), S_OK);
+    platform::SystemString guid(SysAllocString(L"not a class identifier"));
+    platform::SystemString version(SysAllocString(L"1.0.0.1"));
+    platform::SystemString expectedValid, expectedVersion, expectedPackage;
+    ASSERT_EQ(vtable->isValidControl(guid.Get(), version.Get(), expectedValid.Receive()), S_OK);
+    ASSERT_EQ(vtable->getControlVersion(guid.Get(), expectedVersion.Receive()), S_OK);
+    ASSERT_EQ(vtable->getPackageVersion(expectedPackage.Receive()), S_OK);
 
     struct Call {
         DISPID id;
         std::vector<BSTR> arguments;  // in the method's order
-        const Bstr* expected;
+        const platform::SystemString* expected;
     };
     const Call calls[] = {
         {1, {guid.Get(), version.Get()}, &expectedValid},
@@ -170,17 +170,17 @@ TEST_F(DispatchTest, InvokeCallsTheMethodsWithTheirArguments) {
 TEST(DispatchWithoutTypeLibrary, ReportsTheLoadingFailureAndTriesAgainLater) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     {
-        Ptr<ITypeLib> registered;
-        if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registered.Out()))) {
+        platform::ComRef<ITypeLib> registered;
+        if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registered.Receive()))) {
             registered.Reset();
             CoUninitialize();
             GTEST_SKIP() << "the type library is registered by something else in this prefix";
         }
         LoadedServer server;
-        Ptr<IControlInstaller> object = server.Create();
+        platform::ComRef<IControlInstaller> object = server.Create();
         ASSERT_TRUE(object);
-        Ptr<ITypeInfo> info;
-        const HRESULT notRegistered = object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Out());
+        platform::ComRef<ITypeInfo> info;
+        const HRESULT notRegistered = object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Receive());
         EXPECT_TRUE(FAILED(notRegistered));
         EXPECT_FALSE(info);
         DISPID id = 0;
@@ -189,8 +189,8 @@ TEST(DispatchWithoutTypeLibrary, ReportsTheLoadingFailureAndTriesAgainLater) {
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
         EXPECT_EQ(object->Invoke(3, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
                   notRegistered);
-        Bstr answer;
-        EXPECT_EQ(object->getPackageVersion(answer.Out()), S_OK);
+        platform::SystemString answer;
+        EXPECT_EQ(object->getPackageVersion(answer.Receive()), S_OK);
         EXPECT_EQ(answer.Text(), L"ERR InvalidDomain");
 
         RegisteredTypeLibrary typeLibrary;

@@ -31,10 +31,10 @@ TEST_F(ModuleTest, DllGetClassObjectRefusals) {
 
 TEST_F(ModuleTest, TheClassObjectIsBuiltOnceAndAnswersIUnknownAndIClassFactoryOnly) {
     LoadedServer server;
-    Ptr<IClassFactory> first;
-    Ptr<IUnknown> second;
-    ASSERT_EQ(server.GetClassObject(CLSID_ControlInstaller, IID_IClassFactory, first.OutVoid()), S_OK);
-    ASSERT_EQ(server.GetClassObject(CLSID_ControlInstaller, IID_IUnknown, second.OutVoid()), S_OK);
+    platform::ComRef<IClassFactory> first;
+    platform::ComRef<IUnknown> second;
+    ASSERT_EQ(server.GetClassObject(CLSID_ControlInstaller, IID_IClassFactory, first.ReceiveVoid()), S_OK);
+    ASSERT_EQ(server.GetClassObject(CLSID_ControlInstaller, IID_IUnknown, second.ReceiveVoid()), S_OK);
     EXPECT_EQ(static_cast<IUnknown*>(first.Get()), second.Get());
     void* refused = reinterpret_cast<void*>(1);
     EXPECT_EQ(first->QueryInterface(IID_IControlInstaller, &refused), E_NOINTERFACE);
@@ -48,16 +48,16 @@ TEST_F(ModuleTest, DllCanUnloadNowFollowsWhatHoldsTheModule) {
     EXPECT_EQ(server.CanUnloadNow(), S_OK);
 
     {
-        Ptr<IClassFactory> factory = server.Factory();
+        platform::ComRef<IClassFactory> factory = server.Factory();
         EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "a client reference to the class object";
-        Ptr<IClassFactory> another = server.Factory();
+        platform::ComRef<IClassFactory> another = server.Factory();
         another.Reset();
         EXPECT_EQ(server.CanUnloadNow(), S_FALSE);
     }
     EXPECT_EQ(server.CanUnloadNow(), S_OK) << "the map's own reference does not lock the module";
 
     {
-        Ptr<IClassFactory> factory = server.Factory();
+        platform::ComRef<IClassFactory> factory = server.Factory();
         ASSERT_EQ(factory->LockServer(TRUE), S_OK);
         factory.Reset();
         EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "LockServer(TRUE)";
@@ -67,7 +67,7 @@ TEST_F(ModuleTest, DllCanUnloadNowFollowsWhatHoldsTheModule) {
     EXPECT_EQ(server.CanUnloadNow(), S_OK);
 
     {
-        Ptr<IControlInstaller> object = server.Create();
+        platform::ComRef<IControlInstaller> object = server.Create();
         ASSERT_TRUE(object);
         EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "a live object, with no class object held";
     }
@@ -77,14 +77,14 @@ TEST_F(ModuleTest, DllCanUnloadNowFollowsWhatHoldsTheModule) {
 TEST_F(ModuleTest, LiveProxyStubPartsKeepTheModuleLoaded) {
     LoadedServer server;
     // The proxy/stub class is named by the interface's identifier.
-    Ptr<IPSFactoryBuffer> proxyFactory;
-    ASSERT_EQ(server.GetClassObject(IID_IControlInstaller, IID_IPSFactoryBuffer, proxyFactory.OutVoid()), S_OK);
+    platform::ComRef<IPSFactoryBuffer> proxyFactory;
+    ASSERT_EQ(server.GetClassObject(IID_IControlInstaller, IID_IPSFactoryBuffer, proxyFactory.ReceiveVoid()), S_OK);
     EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "a held proxy/stub factory";
 
-    Ptr<IControlInstaller> object = server.Create();
+    platform::ComRef<IControlInstaller> object = server.Create();
     ASSERT_TRUE(object);
-    Ptr<IRpcStubBuffer> stub;
-    ASSERT_EQ(proxyFactory->CreateStub(IID_IControlInstaller, object.Get(), stub.Out()), S_OK);
+    platform::ComRef<IRpcStubBuffer> stub;
+    ASSERT_EQ(proxyFactory->CreateStub(IID_IControlInstaller, object.Get(), stub.Receive()), S_OK);
     proxyFactory.Reset();
     object.Reset();
     // The stub holds the object, so the lock count is not 0 yet either; once
@@ -127,7 +127,7 @@ TEST_F(ModuleTest, ConcurrentClassObjectReferencesLeaveTheLockCountBalanced) {
     EXPECT_EQ(server.CanUnloadNow(), S_OK);
     // Only the map's own reference is left: the next client reference is the
     // second one.
-    Ptr<IClassFactory> factory = server.Factory();
+    platform::ComRef<IClassFactory> factory = server.Factory();
     ASSERT_TRUE(factory);
     EXPECT_EQ(factory->AddRef(), 3u);
     EXPECT_EQ(factory->Release(), 2u);

@@ -20,30 +20,30 @@ protected:
 
 TEST_F(ObjectTest, IUnknownIDispatchAndIControlInstallerAreTheObjectsIdentity) {
     LoadedServer server;
-    Ptr<IControlInstaller> object = server.Create();
+    platform::ComRef<IControlInstaller> object = server.Create();
     ASSERT_TRUE(object);
-    Ptr<IUnknown> unknown;
-    Ptr<IDispatch> dispatch;
-    Ptr<IControlInstaller> again;
-    Ptr<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IUnknown, unknown.OutVoid()), S_OK);
-    ASSERT_EQ(object->QueryInterface(IID_IDispatch, dispatch.OutVoid()), S_OK);
-    ASSERT_EQ(object->QueryInterface(IID_IControlInstaller, again.OutVoid()), S_OK);
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.OutVoid()), S_OK);
+    platform::ComRef<IUnknown> unknown;
+    platform::ComRef<IDispatch> dispatch;
+    platform::ComRef<IControlInstaller> again;
+    platform::ComRef<IObjectWithSite> withSite;
+    ASSERT_EQ(object->QueryInterface(IID_IUnknown, unknown.ReceiveVoid()), S_OK);
+    ASSERT_EQ(object->QueryInterface(IID_IDispatch, dispatch.ReceiveVoid()), S_OK);
+    ASSERT_EQ(object->QueryInterface(IID_IControlInstaller, again.ReceiveVoid()), S_OK);
+    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
     EXPECT_EQ(static_cast<void*>(unknown.Get()), static_cast<void*>(object.Get()));
     EXPECT_EQ(static_cast<void*>(dispatch.Get()), static_cast<void*>(object.Get()));
     EXPECT_EQ(static_cast<void*>(again.Get()), static_cast<void*>(object.Get()));
     EXPECT_NE(static_cast<void*>(withSite.Get()), static_cast<void*>(object.Get()));
 
     // The same identity when asked through the other interface.
-    Ptr<IUnknown> viaSite;
-    ASSERT_EQ(withSite->QueryInterface(IID_IUnknown, viaSite.OutVoid()), S_OK);
+    platform::ComRef<IUnknown> viaSite;
+    ASSERT_EQ(withSite->QueryInterface(IID_IUnknown, viaSite.ReceiveVoid()), S_OK);
     EXPECT_EQ(viaSite.Get(), unknown.Get());
 }
 
 TEST_F(ObjectTest, RefusesEveryOtherInterfaceWithANullResult) {
     LoadedServer server;
-    Ptr<IControlInstaller> object = server.Create();
+    platform::ComRef<IControlInstaller> object = server.Create();
     ASSERT_TRUE(object);
     const IID refused[] = {IID_IObjectSafety, IID_IProvideClassInfo, IID_ISupportErrorInfo,
                            IID_IPersistStreamInit, IID_IPersistPropertyBag, IID_IClassFactory,
@@ -58,10 +58,10 @@ TEST_F(ObjectTest, RefusesEveryOtherInterfaceWithANullResult) {
 
 TEST_F(ObjectTest, BothInterfacesCountOnTheOneObject) {
     LoadedServer server;
-    Ptr<IControlInstaller> object = server.Create();
+    platform::ComRef<IControlInstaller> object = server.Create();
     ASSERT_TRUE(object);
-    Ptr<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.OutVoid()), S_OK);
+    platform::ComRef<IObjectWithSite> withSite;
+    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
     EXPECT_EQ(object->AddRef(), 3u);
     EXPECT_EQ(withSite->AddRef(), 4u);
     EXPECT_EQ(object->Release(), 3u);
@@ -70,10 +70,10 @@ TEST_F(ObjectTest, BothInterfacesCountOnTheOneObject) {
 
 TEST_F(ObjectTest, GetSiteAnswersFromTheSiteLastGiven) {
     LoadedServer server;
-    Ptr<IControlInstaller> object = server.Create();
+    platform::ComRef<IControlInstaller> object = server.Create();
     ASSERT_TRUE(object);
-    Ptr<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.OutVoid()), S_OK);
+    platform::ComRef<IObjectWithSite> withSite;
+    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
 
     void* site = reinterpret_cast<void*>(1);
     EXPECT_EQ(withSite->GetSite(IID_IUnknown, &site), E_FAIL);
@@ -81,11 +81,11 @@ TEST_F(ObjectTest, GetSiteAnswersFromTheSiteLastGiven) {
     EXPECT_EQ(withSite->GetSite(IID_IUnknown, nullptr), E_POINTER);
 
     {
-        Ptr<fixtures::StandInSite> browser(
+        platform::ComRef<fixtures::StandInSite> browser(
             fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
         ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
-        Ptr<IServiceProvider> provider;
-        ASSERT_EQ(withSite->GetSite(IID_IServiceProvider, provider.OutVoid()), S_OK);
+        platform::ComRef<IServiceProvider> provider;
+        ASSERT_EQ(withSite->GetSite(IID_IServiceProvider, provider.ReceiveVoid()), S_OK);
         EXPECT_EQ(static_cast<IServiceProvider*>(provider.Get()), static_cast<IServiceProvider*>(browser.Get()));
         // What the site itself refuses, GetSite refuses.
         void* refused = reinterpret_cast<void*>(1);
@@ -102,17 +102,17 @@ TEST_F(ObjectTest, GetSiteAnswersFromTheSiteLastGiven) {
 
 TEST_F(ObjectTest, ReleasingTheLastReferenceReleasesTheSiteAndUnlocksTheModule) {
     LoadedServer server;
-    Ptr<IControlInstaller> object = server.Create();
+    platform::ComRef<IControlInstaller> object = server.Create();
     ASSERT_TRUE(object);
-    Ptr<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.OutVoid()), S_OK);
-    Ptr<fixtures::StandInSite> browser(
+    platform::ComRef<IObjectWithSite> withSite;
+    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    platform::ComRef<fixtures::StandInSite> browser(
         fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
     browser.Reset();
     // A call leaves a pending result behind for the destruction to free.
-    Bstr answer;
-    EXPECT_EQ(object->getPackageVersion(answer.Out()), S_OK);
+    platform::SystemString answer;
+    EXPECT_EQ(object->getPackageVersion(answer.Receive()), S_OK);
     EXPECT_EQ(server.CanUnloadNow(), S_FALSE);
     withSite.Reset();
     EXPECT_EQ(fixtures::LiveStandInObjects(), 1);
@@ -123,26 +123,26 @@ TEST_F(ObjectTest, ReleasingTheLastReferenceReleasesTheSiteAndUnlocksTheModule) 
 
 TEST_F(ObjectTest, MethodsAnswerThroughTheVtable) {
     LoadedServer server;
-    Ptr<IControlInstaller> object = server.Create();
+    platform::ComRef<IControlInstaller> object = server.Create();
     ASSERT_TRUE(object);
-    Bstr guid(L"{00000000-0000-0000-0000-000000000000}");
-    Bstr version(L"1.0.0.1");
+    platform::SystemString guid(SysAllocString(L"{00000000-0000-0000-0000-000000000000}"));
+    platform::SystemString version(SysAllocString(L"1.0.0.1"));
     // Without a hosting page every method gives the same refusal.
-    Bstr answer;
-    EXPECT_EQ(object->isValidControl(guid.Get(), version.Get(), answer.Out()), S_OK);
+    platform::SystemString answer;
+    EXPECT_EQ(object->isValidControl(guid.Get(), version.Get(), answer.Receive()), S_OK);
     EXPECT_EQ(answer.Text(), L"ERR InvalidDomain");
-    EXPECT_EQ(object->getControlVersion(guid.Get(), answer.Out()), S_OK);
+    EXPECT_EQ(object->getControlVersion(guid.Get(), answer.Receive()), S_OK);
     EXPECT_EQ(answer.Text(), L"ERR InvalidDomain");
-    EXPECT_EQ(object->getPackageVersion(answer.Out()), S_OK);
+    EXPECT_EQ(object->getPackageVersion(answer.Receive()), S_OK);
     EXPECT_EQ(answer.Text(), L"ERR InvalidDomain");
 
     // From the allowed domain the methods go past the domain check.
-    Ptr<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.OutVoid()), S_OK);
-    Ptr<fixtures::StandInSite> browser(
+    platform::ComRef<IObjectWithSite> withSite;
+    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    platform::ComRef<fixtures::StandInSite> browser(
         fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
-    EXPECT_EQ(object->getPackageVersion(answer.Out()), S_OK);
+    EXPECT_EQ(object->getPackageVersion(answer.Receive()), S_OK);
     EXPECT_NE(answer.Text(), L"ERR InvalidDomain");
     EXPECT_FALSE(answer.Text().empty());
     EXPECT_GT(browser->LocationRequests(), 0);
@@ -180,7 +180,7 @@ public:
 
 TEST_F(ObjectTest, AnAggregatedObjectPassesItsIUnknownCallsToTheOuterObject) {
     LoadedServer server;
-    Ptr<IClassFactory> factory = server.Factory();
+    platform::ComRef<IClassFactory> factory = server.Factory();
     ASSERT_TRUE(factory);
     Outer outer;
     IUnknown* inner = nullptr;
@@ -217,8 +217,8 @@ TEST_F(ObjectTest, AnAggregatedObjectPassesItsIUnknownCallsToTheOuterObject) {
     EXPECT_EQ(refused, nullptr);
 
     // The aggregate's methods still work.
-    Bstr answer;
-    EXPECT_EQ(installer->getPackageVersion(answer.Out()), S_OK);
+    platform::SystemString answer;
+    EXPECT_EQ(installer->getPackageVersion(answer.Receive()), S_OK);
     EXPECT_EQ(answer.Text(), L"ERR InvalidDomain");
 
     installer->Release();
@@ -233,7 +233,7 @@ TEST_F(ObjectTest, AnAggregatedObjectPassesItsIUnknownCallsToTheOuterObject) {
 
 TEST_F(ObjectTest, AnOuterObjectMayAskForIUnknownOnly) {
     LoadedServer server;
-    Ptr<IClassFactory> factory = server.Factory();
+    platform::ComRef<IClassFactory> factory = server.Factory();
     ASSERT_TRUE(factory);
     Outer outer;
     const IID refused[] = {IID_IDispatch, IID_IControlInstaller, IID_IObjectWithSite};

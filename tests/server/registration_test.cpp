@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fixtures/browser_standin.h"
+#include "platform/registry_key.h"
 #include "tests/server/server_support.h"
 
 namespace server_tests {
@@ -86,29 +87,29 @@ struct Answers {
 // The three methods through the vtable, about this DLL's own class.
 Answers AskVtable(IControlInstaller* object) {
     Answers answers;
-    Bstr guid(ClassIdText().c_str());
-    Bstr version(L"1.0.0.1");
-    Bstr otherVersion(L"1.0.0.2");
-    Bstr answer;
-    EXPECT_EQ(object->isValidControl(guid.Get(), version.Get(), answer.Out()), S_OK);
+    platform::SystemString guid(SysAllocString(ClassIdText().c_str()));
+    platform::SystemString version(SysAllocString(L"1.0.0.1"));
+    platform::SystemString otherVersion(SysAllocString(L"1.0.0.2"));
+    platform::SystemString answer;
+    EXPECT_EQ(object->isValidControl(guid.Get(), version.Get(), answer.Receive()), S_OK);
     answers.valid = answer.Text();
-    EXPECT_EQ(object->isValidControl(guid.Get(), otherVersion.Get(), answer.Out()), S_OK);
+    EXPECT_EQ(object->isValidControl(guid.Get(), otherVersion.Get(), answer.Receive()), S_OK);
     answers.invalidVersion = answer.Text();
-    EXPECT_EQ(object->getControlVersion(guid.Get(), answer.Out()), S_OK);
+    EXPECT_EQ(object->getControlVersion(guid.Get(), answer.Receive()), S_OK);
     answers.version = answer.Text();
-    EXPECT_EQ(object->getPackageVersion(answer.Out()), S_OK);
+    EXPECT_EQ(object->getPackageVersion(answer.Receive()), S_OK);
     answers.package = answer.Text();
     return answers;
 }
 
 void SetSite(IUnknown* object, const wchar_t* page) {
-    Ptr<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.OutVoid()), S_OK);
+    platform::ComRef<IObjectWithSite> withSite;
+    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
     if (page == nullptr) {
         withSite->SetSite(nullptr);
         return;
     }
-    Ptr<fixtures::StandInSite> browser(fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, page));
+    platform::ComRef<fixtures::StandInSite> browser(fixtures::StandInSite::Create(fixtures::SiteKind::WebBrowser, page));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
 }
 
@@ -216,12 +217,12 @@ TEST_F(RegistrationTest, Regsvr32RegistersAClientUsesTheObjectAndUnregistrationR
         }
         CLSID clsidFromProgId = GUID_NULL;
         ASSERT_EQ(CLSIDFromProgID(L"Tervagon.ControlInstaller", &clsidFromProgId), S_OK);
-        Ptr<IDispatch> dispatch;
+        platform::ComRef<IDispatch> dispatch;
         ASSERT_EQ(CoCreateInstance(clsidFromProgId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                   dispatch.OutVoid()),
+                                   dispatch.ReceiveVoid()),
                   S_OK);
-        Ptr<IControlInstaller> vtable;
-        ASSERT_EQ(dispatch->QueryInterface(IID_IControlInstaller, vtable.OutVoid()), S_OK);
+        platform::ComRef<IControlInstaller> vtable;
+        ASSERT_EQ(dispatch->QueryInterface(IID_IControlInstaller, vtable.ReceiveVoid()), S_OK);
 
         // A page of another domain learns nothing.
         std::wstring answer;
@@ -280,11 +281,10 @@ TEST_F(RegistrationTest, EmptyCategoryKeysGoAndUnregistrationStopsAtTheFirstFail
     const std::wstring required = classKey + L"\\Required Categories";
     const std::wstring implemented = classKey + L"\\Implemented Categories";
     const std::wstring foreign = implemented + L"\\{0D2E74C4-3C34-11D2-A27E-00C04FC30871}";
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, required.c_str(), &key), ERROR_SUCCESS);
-    RegCloseKey(key);
-    ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, foreign.c_str(), &key), ERROR_SUCCESS);
-    RegCloseKey(key);
+    platform::RegistryKey key;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, required.c_str(), key.Receive()), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, foreign.c_str(), key.Receive()), ERROR_SUCCESS);
+    key.Reset();
 
     EXPECT_TRUE(FAILED(server.Unregister()));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, required));
@@ -321,15 +321,16 @@ TEST_F(RegistrationTest, AModulePathThatFillsThePathBufferFailsBeforeAnyChange) 
     for (const std::wstring& each : directories) CreateDirectoryW((L"\\\\?\\" + each).c_str(), nullptr);
     const std::wstring dll = directory + L"\\Tervagon.DLL";
     ASSERT_TRUE(CopyFileW(ShippedDllPath().c_str(), (L"\\\\?\\" + dll).c_str(), FALSE));
-    HMODULE module = LoadLibraryW((L"\\\\?\\" + dll).c_str());
-    if (module != nullptr) {
+    platform::LoadedModule module(LoadLibraryW((L"\\\\?\\" + dll).c_str()));
+    const bool loaded = static_cast<bool>(module);
+    if (loaded) {
         char path[MAX_PATH];
-        EXPECT_EQ(GetModuleFileNameA(module, path, MAX_PATH), static_cast<DWORD>(MAX_PATH));
+        EXPECT_EQ(GetModuleFileNameA(module.Get(), path, MAX_PATH), static_cast<DWORD>(MAX_PATH));
         using Entry = HRESULT(STDAPICALLTYPE*)();
         auto registerServer =
-            reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+            reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module.Get(), "DllRegisterServer")));
         auto unregisterServer =
-            reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
+            reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module.Get(), "DllUnregisterServer")));
         ASSERT_NE(registerServer, nullptr);
         ASSERT_NE(unregisterServer, nullptr);
         const std::vector<std::wstring> before = Snapshot();
@@ -337,12 +338,12 @@ TEST_F(RegistrationTest, AModulePathThatFillsThePathBufferFailsBeforeAnyChange) 
         EXPECT_EQ(Snapshot(), before);
         EXPECT_EQ(unregisterServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
         EXPECT_EQ(Snapshot(), before);
-        FreeLibrary(module);
+        module.Reset();
     }
     DeleteFileW((L"\\\\?\\" + dll).c_str());
     for (auto each = directories.rbegin(); each != directories.rend(); ++each)
         RemoveDirectoryW((L"\\\\?\\" + *each).c_str());
-    if (module == nullptr) GTEST_SKIP() << "this platform loads no DLL from so long a path";
+    if (!loaded) GTEST_SKIP() << "this platform loads no DLL from so long a path";
 }
 
 }  // namespace

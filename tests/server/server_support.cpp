@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/registry_key.h"
 #include "server_ids.h"
 
 namespace server_tests {
@@ -47,26 +48,29 @@ LoadedServer::LoadedServer() {
         ADD_FAILURE() << "cannot copy " << Narrow(ShippedDllPath()) << ": error " << GetLastError();
         return;
     }
-    module_ = LoadLibraryW(path_.c_str());
-    if (module_ == nullptr) ADD_FAILURE() << "cannot load " << Narrow(path_) << ": error " << GetLastError();
+    module_.Attach(LoadLibraryW(path_.c_str()));
+    if (!module_) ADD_FAILURE() << "cannot load " << Narrow(path_) << ": error " << GetLastError();
 }
 
 LoadedServer::~LoadedServer() {
-    if (module_ != nullptr) {
+    if (module_) {
         // Unloading a module that still has live objects would pull the code
         // from under them: such a test has already failed, so it keeps the module.
         const HRESULT unloadable = CanUnloadNow();
         EXPECT_EQ(unloadable, S_OK) << "the test left objects of the server alive";
-        if (unloadable != S_OK) return;
-        FreeLibrary(module_);
+        if (unloadable != S_OK) {
+            module_.Detach();
+            return;
+        }
+        module_.Reset();
     }
     DeleteFileW(path_.c_str());
 }
 
 template <class Function>
 Function LoadedServer::Export(const char* name) const {
-    if (module_ == nullptr) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    if (!module_) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_.Get(), name)));
 }
 
 HRESULT LoadedServer::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const {
@@ -89,30 +93,30 @@ HRESULT LoadedServer::Unregister() const {
     return function != nullptr ? function() : E_UNEXPECTED;
 }
 
-Ptr<IClassFactory> LoadedServer::Factory() const {
-    Ptr<IClassFactory> factory;
-    EXPECT_EQ(GetClassObject(CLSID_ControlInstaller, IID_IClassFactory, factory.OutVoid()), S_OK);
+platform::ComRef<IClassFactory> LoadedServer::Factory() const {
+    platform::ComRef<IClassFactory> factory;
+    EXPECT_EQ(GetClassObject(CLSID_ControlInstaller, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
     return factory;
 }
 
-Ptr<IControlInstaller> LoadedServer::Create() const {
-    Ptr<IControlInstaller> object;
-    Ptr<IClassFactory> factory = Factory();
+platform::ComRef<IControlInstaller> LoadedServer::Create() const {
+    platform::ComRef<IControlInstaller> object;
+    platform::ComRef<IClassFactory> factory = Factory();
     if (factory) {
-        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IControlInstaller, object.OutVoid()), S_OK);
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IControlInstaller, object.ReceiveVoid()), S_OK);
     }
     return object;
 }
 
 RegisteredTypeLibrary::RegisteredTypeLibrary() {
-    Ptr<ITypeLib> registered;
-    if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registered.Out()))) {
+    platform::ComRef<ITypeLib> registered;
+    if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registered.Receive()))) {
         status_ = S_OK;
         return;
     }
-    Ptr<ITypeLib> library;
+    platform::ComRef<ITypeLib> library;
     const std::wstring path = ShippedDllPath();
-    status_ = LoadTypeLib(path.c_str(), library.Out());
+    status_ = LoadTypeLib(path.c_str(), library.Receive());
     if (FAILED(status_)) return;
     status_ = RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(path.c_str()), nullptr);
     registeredHere_ = SUCCEEDED(status_);
@@ -153,10 +157,9 @@ void Dump(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) 
         subkeys.emplace_back(name, nameLength);
     }
     for (const std::wstring& subkey : subkeys) {
-        HKEY child = nullptr;
-        if (RegOpenKeyExW(key, subkey.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-        Dump(child, path + L"\\" + subkey, lines);
-        RegCloseKey(child);
+        platform::RegistryKey child;
+        if (RegOpenKeyExW(key, subkey.c_str(), 0, KEY_READ, child.Receive()) != ERROR_SUCCESS) continue;
+        Dump(child.Get(), path + L"\\" + subkey, lines);
     }
 }
 
@@ -164,10 +167,10 @@ void Dump(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) 
 
 std::vector<std::wstring> DumpKey(HKEY root, const std::wstring& path) {
     std::vector<std::wstring> lines;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return lines;
-    Dump(key, path, lines);
-    RegCloseKey(key);
+    platform::RegistryKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return lines;
+    Dump(key.Get(), path, lines);
+    key.Reset();
     std::sort(lines.begin(), lines.end(), [](const std::wstring& a, const std::wstring& b) {
         return _wcsicmp(a.c_str(), b.c_str()) < 0;
     });
@@ -175,19 +178,16 @@ std::vector<std::wstring> DumpKey(HKEY root, const std::wstring& path) {
 }
 
 bool KeyExists(HKEY root, const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    platform::RegistryKey key;
+    return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
 }
 
 DWORD SubkeyCount(HKEY root, const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    platform::RegistryKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return 0;
     DWORD count = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                      nullptr);
-    RegCloseKey(key);
     return count;
 }
 

@@ -1,5 +1,4 @@
-// What the server tests share: owning pointers and strings, the path of the
-// DLL under test, a private copy of it loaded into the test process, and the
+// What the server tests share: the path of the DLL under test, a private copy of it loaded into the test process, and the
 // registry helpers.
 #pragma once
 
@@ -11,68 +10,11 @@
 #include <oleauto.h>
 
 #include "Tervagon.h"
+#include "platform/com_ref.h"
+#include "platform/loaded_module.h"
+#include "platform/owned_string.h"
 
 namespace server_tests {
-
-// An owned interface pointer.
-template <class T>
-class Ptr {
-public:
-    Ptr() = default;
-    explicit Ptr(T* adopted) : pointer_(adopted) {}
-    ~Ptr() { Reset(); }
-    Ptr(const Ptr&) = delete;
-    Ptr& operator=(const Ptr&) = delete;
-    Ptr(Ptr&& other) noexcept : pointer_(other.pointer_) { other.pointer_ = nullptr; }
-    Ptr& operator=(Ptr&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            pointer_ = other.Detach();
-        }
-        return *this;
-    }
-
-    T* Get() const { return pointer_; }
-    T* operator->() const { return pointer_; }
-    explicit operator bool() const { return pointer_ != nullptr; }
-    T** Out() {
-        Reset();
-        return &pointer_;
-    }
-    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-    void Reset() {
-        if (pointer_ != nullptr) pointer_->Release();
-        pointer_ = nullptr;
-    }
-    T* Detach() {
-        T* pointer = pointer_;
-        pointer_ = nullptr;
-        return pointer;
-    }
-
-private:
-    T* pointer_ = nullptr;
-};
-
-// An owned BSTR.
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(const wchar_t* text) : text_(SysAllocString(text)) {}
-    ~Bstr() { SysFreeString(text_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR Get() const { return text_; }
-    BSTR* Out() {
-        SysFreeString(text_);
-        text_ = nullptr;
-        return &text_;
-    }
-    std::wstring Text() const { return text_ == nullptr ? std::wstring() : std::wstring(text_, SysStringLen(text_)); }
-
-private:
-    BSTR text_ = nullptr;
-};
 
 // Narrow text for test messages.
 std::string Narrow(const std::wstring& text);
@@ -99,7 +41,7 @@ public:
     LoadedServer(const LoadedServer&) = delete;
     LoadedServer& operator=(const LoadedServer&) = delete;
 
-    bool Loaded() const { return module_ != nullptr; }
+    bool Loaded() const { return static_cast<bool>(module_); }
     const std::wstring& Path() const { return path_; }
 
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
@@ -108,16 +50,16 @@ public:
     HRESULT Unregister() const;
 
     // The class factory of ControlInstaller (fails the test when missing).
-    Ptr<IClassFactory> Factory() const;
+    platform::ComRef<IClassFactory> Factory() const;
     // A new plain ControlInstaller (fails the test when it can't be made).
-    Ptr<IControlInstaller> Create() const;
+    platform::ComRef<IControlInstaller> Create() const;
 
 private:
     template <class Function>
     Function Export(const char* name) const;
 
     std::wstring path_;
-    HMODULE module_ = nullptr;
+    platform::LoadedModule module_;
 };
 
 // Registers the shipped DLL's type library for the lifetime of this object,

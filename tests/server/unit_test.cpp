@@ -64,8 +64,8 @@ protected:
 };
 
 TEST_F(UnitTest, AnObjectThatCannotBeAllocatedLeavesTheLockCountAlone) {
-    Ptr<IClassFactory> factory;
-    ASSERT_EQ(server::GetClassObject(CLSID_ControlInstaller, IID_IClassFactory, factory.OutVoid()), S_OK);
+    platform::ComRef<IClassFactory> factory;
+    ASSERT_EQ(server::GetClassObject(CLSID_ControlInstaller, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
     const LONG locks = server::TheModule().LockCount();
     // The outer object is never called: the allocation fails first.
     IUnknown* outer = factory.Get();
@@ -79,8 +79,8 @@ TEST_F(UnitTest, AnObjectThatCannotBeAllocatedLeavesTheLockCountAlone) {
         EXPECT_EQ(server::TheModule().LockCount(), locks);
     }
     // Without the failure the same call succeeds and locks the module once.
-    Ptr<IUnknown> made;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, made.OutVoid()), S_OK);
+    platform::ComRef<IUnknown> made;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, made.ReceiveVoid()), S_OK);
     EXPECT_EQ(server::TheModule().LockCount(), locks + 1);
     made.Reset();
     EXPECT_EQ(server::TheModule().LockCount(), locks);
@@ -94,18 +94,18 @@ TEST_F(UnitTest, AClassObjectThatCannotBeAllocatedIsReportedAndNothingIsHandedOu
     // Asked for an interface it doesn't have, the new class object is dropped.
     EXPECT_EQ(server::CreateClassObject(&server::CreateControlInstaller, IID_IDispatch, &object), E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
-    Ptr<IClassFactory> built;
-    ASSERT_EQ(server::CreateClassObject(&server::CreateControlInstaller, IID_IClassFactory, built.OutVoid()), S_OK);
+    platform::ComRef<IClassFactory> built;
+    ASSERT_EQ(server::CreateClassObject(&server::CreateControlInstaller, IID_IClassFactory, built.ReceiveVoid()), S_OK);
     EXPECT_EQ(built->AddRef(), 2u);
     EXPECT_EQ(built->Release(), 1u);
 }
 
 TEST_F(UnitTest, TheGlobalInterfaceTableIsCreatedOnceAndKept) {
     EXPECT_EQ(server::TheModule().GlobalInterfaceTable(nullptr), E_POINTER);
-    Ptr<IGlobalInterfaceTable> first;
-    Ptr<IGlobalInterfaceTable> second;
-    ASSERT_EQ(server::TheModule().GlobalInterfaceTable(first.Out()), S_OK);
-    ASSERT_EQ(server::TheModule().GlobalInterfaceTable(second.Out()), S_OK);
+    platform::ComRef<IGlobalInterfaceTable> first;
+    platform::ComRef<IGlobalInterfaceTable> second;
+    ASSERT_EQ(server::TheModule().GlobalInterfaceTable(first.Receive()), S_OK);
+    ASSERT_EQ(server::TheModule().GlobalInterfaceTable(second.Receive()), S_OK);
     EXPECT_EQ(first.Get(), second.Get());
 }
 
@@ -127,8 +127,8 @@ std::wstring FromUnix(const char* path) {
 // the side file under the program's name. Only this test loads the type
 // information in this process, so it can make the name cache fail.
 TEST_F(UnitTest, TheTypeLibraryComesFromTheSideFileAndANameCacheFailureIsSurvived) {
-    Ptr<ITypeLib> already;
-    if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, already.Out())))
+    platform::ComRef<ITypeLib> already;
+    if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, already.Receive())))
         GTEST_SKIP() << "the type library is registered by something else in this prefix";
     const HMODULE self = server::TheComModule().TypeLibraryModule();
     ASSERT_EQ(self, GetModuleHandleW(nullptr));
@@ -138,13 +138,13 @@ TEST_F(UnitTest, TheTypeLibraryComesFromTheSideFileAndANameCacheFailureIsSurvive
 
     ASSERT_TRUE(CopyFileW(FromUnix(TERVAGON_TLB_PATH).c_str(), side.c_str(), FALSE));
     ASSERT_EQ(server::RegisterServerTypeLibrary(self), S_OK);
-    Bstr registeredPath;
-    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registeredPath.Out()), S_OK);
+    platform::SystemString registeredPath;
+    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registeredPath.Receive()), S_OK);
     EXPECT_EQ(_wcsicmp(registeredPath.Text().c_str(), side.c_str()), 0) << Narrow(registeredPath.Text());
 
     {
-        Ptr<IControlInstaller> object;
-        ASSERT_EQ(server::CreateControlInstaller(nullptr, IID_IControlInstaller, object.OutVoid()), S_OK);
+        platform::ComRef<IControlInstaller> object;
+        ASSERT_EQ(server::CreateControlInstaller(nullptr, IID_IControlInstaller, object.ReceiveVoid()), S_OK);
         // The first allocation is the clean-up's node, the second the name cache.
         FailNth(2);
         LPOLESTR names[] = {const_cast<LPOLESTR>(L"getControlVersion")};
@@ -158,7 +158,7 @@ TEST_F(UnitTest, TheTypeLibraryComesFromTheSideFileAndANameCacheFailureIsSurvive
     }
 
     EXPECT_EQ(server::UnregisterServerTypeLibrary(self), S_OK);
-    EXPECT_TRUE(FAILED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, already.Out())));
+    EXPECT_TRUE(FAILED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, already.Receive())));
     DeleteFileW(side.c_str());
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/quoted_bytes.h"
-#include "registrar/task_memory.h"
+#include "platform/task_memory.h"
 #include "status_text.h"
 
 namespace scriptrun {
@@ -88,14 +88,14 @@ public:
     Expansion(const std::string& script, const registrar::ScriptRegistrar& variables) {
         registrar::ScriptParser parser(variables);
         char* text = nullptr;
-        if (SUCCEEDED(parser.ExpandVariables(script.c_str(), &text))) text_.reset(text);
+        if (SUCCEEDED(parser.ExpandVariables(script.c_str(), &text))) text_.Attach(text);
     }
-    bool Usable() const { return text_ != nullptr; }
-    std::string_view Text() const { return text_.get(); }
-    const char* At(std::size_t offset) const { return text_.get() + offset; }
+    bool Usable() const { return static_cast<bool>(text_); }
+    std::string_view Text() const { return text_.Get(); }
+    const char* At(std::size_t offset) const { return text_.Get() + offset; }
 
 private:
-    registrar::TaskPtr<char> text_;
+    platform::TaskMemory<char> text_;
 };
 
 // "line 3, column 20", with where that spot was written when it differs.
