@@ -1,6 +1,6 @@
 # Cross-compiling for 64-bit Windows with MinGW-w64 (posix thread model: GoogleTest needs
-# std::mutex). The same sources as Tervagon.DLL, built to run the behavioural tests
-# under 64-bit Wine: this kernel runs no 32-bit x86 code.
+# std::mutex). The same sources as Tervagon.DLL, the build for 64-bit hosts, tested
+# under 64-bit Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -12,3 +12,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(TERVAGON_WIDL x86_64-w64-mingw32-widl)
 set(TERVAGON_WIDL_ARCH --win64)
+set(TERVAGON_WIDL_LIBDIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)  # wine64

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmarks (the test command never runs them):
+# Builds and runs the benchmarks (the test command never runs them), in one run:
 #  - the methods' costs through the vtable and IDispatch against the platform
-#    calls they cannot avoid, name lookup, and the memory check: the x86-64
-#    build under 64-bit Wine, with the DLL registered by regsvr32 in a private
-#    prefix (this machine runs no 32-bit code);
+#    calls they cannot avoid, name lookup, and the memory check: the shipped PE32
+#    build under 32-bit Wine in a 64-bit prefix (WoW64, as in a 32-bit browser on
+#    64-bit Windows), then the x86-64 build under 64-bit Wine, each DLL registered
+#    by regsvr32 in a private prefix of its own; a machine whose kernel runs no
+#    32-bit programs gets the x86-64 figures only, and is told so;
 #  - the registrar on scripts of growing size: the native build, optimised and
 #    without sanitizers, over the in-memory registry.
 # The figures depend on the machine and on what else runs on it.
@@ -12,27 +14,45 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 jobs=$(nproc)
 # Build directories: the presets' own unless given (to keep out of another's way).
+win32=${TERVAGON_WIN32_DIR:-build/win32}
 win64=${TERVAGON_WIN64_DIR:-build/win64}
 host=${TERVAGON_BENCH_HOST_DIR:-build/bench-host}
 
+cmake --preset win32 -B "$win32" >/dev/null
+cmake --build "$win32" -j "$jobs" --target Tervagon windows_bench >/dev/null
 cmake --preset win64 -B "$win64" >/dev/null
 cmake --build "$win64" -j "$jobs" --target Tervagon windows_bench >/dev/null
 cmake --preset host -B "$host" -DCMAKE_BUILD_TYPE=Release -DTERVAGON_SANITIZE=OFF -DTERVAGON_FUZZ=OFF >/dev/null
 cmake --build "$host" -j "$jobs" --target registrar_throughput >/dev/null
 
-prefix=$win64/bench-wineprefix
-run() { tools/wine-run.sh "$prefix" "$@"; }
-tools/wine-prefix.sh fresh "$prefix"
-trap 'tools/wine-prefix.sh stop "$prefix"' EXIT
-run regsvr32 /s "Z:$(realpath "$win64/bin/Tervagon.DLL" | tr / '\\')"
-run reg add 'HKLM\SOFTWARE\Talmoren Technical Support' /v version /t REG_DWORD /d 0x02010004 /f >/dev/null
-
-echo "== ControlInstaller, x86-64 build under 64-bit Wine ($(/usr/lib/wine/wine64 --version))"
-# Without the string cache every freed string goes back to the allocator, so
-# the memory check counts live strings exactly.
+prefixes=()
+trap 'for p in "${prefixes[@]}"; do tools/wine-prefix.sh stop "$p"; done' EXIT
 status=0
-OANOCACHE=1 run "$win64/bin/windows_bench.exe" || status=1
-echo
+# measure TITLE BUILD_DIR REGSVR32 VIEW: the Windows benchmark against that build's DLL.
+measure() {
+    local title=$1 dir=$2 regsvr32=$3 view=$4
+    local prefix=$dir/bench-wineprefix
+    prefixes+=("$prefix")
+    tools/wine-prefix.sh fresh "$prefix" win64
+    tools/wine-run.sh "$prefix" "$regsvr32" /s "Z:$(realpath "$dir/bin/Tervagon.DLL" | tr / '\\')"
+    tools/wine-run.sh "$prefix" reg add 'HKLM\SOFTWARE\Talmoren Technical Support' /v version /t REG_DWORD \
+        /d 0x02010004 /f "/reg:$view" >/dev/null
+    echo "== ControlInstaller, $title ($(/usr/lib/wine/wine64 --version))"
+    # Without the string cache every freed string goes back to the allocator, so
+    # the memory check counts live strings exactly.
+    OANOCACHE=1 tools/wine-run.sh "$prefix" "$dir/bin/windows_bench.exe" || status=1
+    tools/wine-prefix.sh stop "$prefix"
+    echo
+}
+
+if reason=$(tools/runs-32bit.sh); then
+    measure "shipped PE32 build under 32-bit Wine, 64-bit prefix (WoW64)" "$win32" \
+        'C:\windows\syswow64\regsvr32.exe' 32
+else
+    echo "== ControlInstaller, shipped PE32 build: not measured, $reason"
+    echo
+fi
+measure "x86-64 build under 64-bit Wine" "$win64" regsvr32 64
 echo "== Registrar, native build ($(clang++ --version | head -n1))"
 "$host/benchmarks/registrar_throughput" || status=1
 exit $status

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The example support page against the real DLL: sets up what is missing,
-# builds, registers the DLL with the platform's regsvr32 in a private Wine
-# prefix, records the support package's version, and runs
-# examples/support-page.js once from an allowed page address and once from a
-# foreign one, showing the answers a real page would see.
+# The example support page against the shipped DLL: sets up what is missing,
+# builds, registers the PE32 DLL with the 32-bit regsvr32 in a private 64-bit
+# Wine prefix (a typical visitor's machine: a 32-bit browser on 64-bit Windows),
+# records the support package's version as the 32-bit installer does, and runs
+# examples/support-page.js in the 32-bit page host once from an allowed page
+# address and once from a foreign one, showing the answers a real page would see.
+# A machine whose kernel runs no 32-bit programs gets the x86-64 build instead,
+# and is told so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,30 +19,60 @@ win64=${TERVAGON_WIN64_DIR:-build/win64}
 
 step() { printf '\n== %s\n' "$*"; }
 
-tools/setup.sh
-step "Building (presets win32 and win64)"
-cmake --preset win32 -B "$win32" >/dev/null
-cmake --build "$win32" -j "$(nproc)" >/dev/null
-cmake --preset win64 -B "$win64" -DTERVAGON_PE32_DLL="$(realpath -m "$win32/bin/Tervagon.DLL")" >/dev/null
-cmake --build "$win64" -j "$(nproc)" --target Tervagon pagehost >/dev/null
-echo "shipped: $win32/bin/Tervagon.DLL ($(file -b "$win32/bin/Tervagon.DLL" | cut -d, -f1))"
-echo "This machine runs no 32-bit code, so the demo registers and runs the x86-64 build ($win64/bin/Tervagon.DLL) under 64-bit Wine."
+# build PRESET DIR TARGETS...: quiet when it works; the whole output when it fails.
+build() {
+    local preset=$1 dir=$2; shift 2
+    local log
+    log=$(mktemp)
+    if ! { cmake --preset "$preset" -B "$dir" && cmake --build "$dir" -j "$(nproc)" --target "$@"; } >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        echo "demo: the $preset build failed (output above)" >&2
+        exit 1
+    fi
+    rm -f "$log"
+}
 
-prefix=$win64/demo-wineprefix
+# The PE header's machine field, as objdump names it.
+architecture() { i686-w64-mingw32-objdump -f "$1" | sed -n 's/^architecture: \([^,]*\).*/\1/p'; }
+
+tools/setup.sh
+step "Building the shipped DLL and the page host (preset win32)"
+build win32 "$win32" Tervagon pagehost
+shipped="$win32/bin/Tervagon.DLL"
+echo "shipped: $shipped ($(architecture "$shipped"))"
+
+if reason=$(tools/runs-32bit.sh); then
+    dll=$shipped pagehost=$win32/bin/pagehost.exe prefix=$win32/demo-wineprefix
+    # A 32-bit program on 64-bit Windows: the 32-bit regsvr32 and the 32-bit registry view.
+    regsvr32='C:\windows\syswow64\regsvr32.exe' view=32
+    echo "The shipped PE32 DLL runs here under 32-bit Wine, in a 64-bit prefix (WoW64), as in a 32-bit browser on 64-bit Windows."
+else
+    step "Building the x86-64 DLL and page host instead (preset win64)"
+    echo "The shipped PE32 DLL can't run here: $reason."
+    build win64 "$win64" Tervagon pagehost
+    dll=$win64/bin/Tervagon.DLL pagehost=$win64/bin/pagehost.exe prefix=$win64/demo-wineprefix
+    regsvr32=regsvr32 view=64
+    echo "The demo registers and runs the x86-64 build of the same sources ($dll) under 64-bit Wine."
+fi
+
 run() { tools/wine-run.sh "$prefix" "$@"; }
 step "Registering in a private Wine prefix ($prefix)"
-tools/wine-prefix.sh fresh "$prefix"
-trap 'tools/wine-prefix.sh stop "$prefix"' EXIT
-dll="Z:$(realpath "$win64/bin/Tervagon.DLL" | tr / '\\')"
-run regsvr32 /s "$dll"
-echo "regsvr32 $dll: done"
-clsid=$(grep -o '"{[^}]*}"' "$win64/resources/include/server_ids.h" | head -n1 | tr -d '"')
-run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" | tr -d '\r' | grep -v '^$' || true
+tools/wine-prefix.sh fresh "$prefix" win64
+# Each run makes its prefix afresh, so nothing is kept of it.
+trap 'tools/wine-prefix.sh stop "$prefix"; rm -rf "$prefix"' EXIT
+windows_dll="Z:$(realpath "$dll" | tr / '\\')"
+run "$regsvr32" /s "$windows_dll"
+echo "$regsvr32 $windows_dll: done"
+clsid=$(grep -o '"{[^}]*}"' "$win32/resources/include/server_ids.h" | head -n1 | tr -d '"')
+run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" "/reg:$view" | tr -d '\r' | grep -v '^$' || true
+# The class is in the DLL's own registry view; ProgIDs are in the one both views share.
 run reg query "HKCR\\Tervagon.ControlInstaller\\CurVer" | tr -d '\r' | grep -v '^$' || true
-run reg add 'HKLM\SOFTWARE\Talmoren Technical Support' /v version /t REG_DWORD /d "$package_version" /f >/dev/null
-echo "support package: HKLM\\SOFTWARE\\Talmoren Technical Support, version = $package_version"
+run reg add 'HKLM\SOFTWARE\Talmoren Technical Support' /v version /t REG_DWORD /d "$package_version" /f \
+    "/reg:$view" >/dev/null
+echo "support package: HKLM\\SOFTWARE\\Talmoren Technical Support, version = $package_version ($view-bit registry view)"
 
 for url in "$allowed_url" "$foreign_url"; do
     step "examples/support-page.js, from $url"
-    run "$win64/bin/pagehost.exe" --url "$url" "$root/examples/support-page.js"
+    run "$pagehost" --url "$url" "$root/examples/support-page.js"
 done

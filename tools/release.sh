@@ -36,7 +36,7 @@ if [ "$fresh" = 1 ]; then
   step "Building afresh in $work (PE32, x86-64, and the native registry-script runner)"
   rm -rf "$work"
   win32=$work/win32 win64=$work/win64 host=$work/host
-  cmake --preset win32 -B "$win32" >/dev/null
+  cmake --preset win32 -B "$win32" -DTERVAGON_BUILD_TESTS=OFF >/dev/null
   cmake --preset win64 -B "$win64" -DTERVAGON_BUILD_TESTS=OFF >/dev/null
   cmake --preset host -B "$host" -DTERVAGON_FUZZ=OFF -DTERVAGON_SANITIZE=OFF >/dev/null
 else

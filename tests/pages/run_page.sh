@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Runs one page script in the test prefix and checks what a page would see:
-#   run_page.sh [--dll DLL [--package VERSION]] [--errors PATTERN] \
+#   run_page.sh [--view 32|64] [--dll DLL [--package VERSION]] [--errors PATTERN] \
 #               PREFIX PAGEHOST EXPECTED_OUT EXPECTED_EXIT -- PAGEHOST_ARGS...
+# --view: the registry view and system folder of the page host and the DLL (64 when
+# not given): a 32-bit host in a 64-bit prefix sees the 32-bit view and SysWOW64.
 # --dll: the DLL is registered with regsvr32 for this page alone (and the
 # support package's version recorded), and unregistered afterwards, so that no
 # other test's registration can stand in for it or take it away midway.
 # EXPECTED_OUT is compared byte for byte with what the script wrote; in it,
 # @FILEVERSION:name.dll@ stands for the file version of that system DLL of the
-# prefix, read here from its version resource (Wine's own DLLs change with Wine).
+# prefix, read here from its version resource (Wine's own DLLs change with Wine)
+# as the page host loads it.
 # --errors: a pattern (grep -E) the host's error output must match; without it
 # there must be no error output.
 set -euo pipefail
-dll="" package="" pattern=""
+dll="" package="" pattern="" view=64
 while [ $# -gt 0 ]; do
     case "$1" in
+    --view) view=$2; shift 2 ;;
     --dll) dll=$2; shift 2 ;;
     --package) package=$2; shift 2 ;;
     --errors) pattern=$2; shift 2 ;;
@@ -27,7 +31,7 @@ here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../..")
 work=$(mktemp -d)
 cleanup() {
-    if [ -n "$dll" ]; then bash "$here/registration.sh" "$prefix" unregister "$dll" || true; fi
+    if [ -n "$dll" ]; then bash "$here/registration.sh" --view "$view" "$prefix" unregister "$dll" || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -42,15 +46,22 @@ file_version() {
     echo "$major.$minor.$build.$revision"
 }
 
+# The prefix's system DLLs are there once it has started. A 32-bit program on
+# 64-bit Windows finds them in SysWOW64.
+"$root/tools/wine-prefix.sh" start "$prefix"
+system_dir="$(realpath -m "$prefix")/drive_c/windows/system32"
+if [ "$view" = 32 ] && [ -d "$(realpath -m "$prefix")/drive_c/windows/syswow64" ]; then
+    system_dir="$(realpath -m "$prefix")/drive_c/windows/syswow64"
+fi
 cp "$expected" "$work/expected"
 while placeholder=$(grep -o '@FILEVERSION:[^@]*@' "$work/expected" | head -n1) && [ -n "$placeholder" ]; do
     name=${placeholder#@FILEVERSION:}
     name=${name%@}
-    version=$(file_version "$(realpath -m "$prefix")/drive_c/windows/system32/$name")
+    version=$(file_version "$system_dir/$name")
     sed -i "s/$placeholder/$version/g" "$work/expected"
 done
 
-if [ -n "$dll" ]; then bash "$here/registration.sh" "$prefix" register "$dll" $package; fi
+if [ -n "$dll" ]; then bash "$here/registration.sh" --view "$view" "$prefix" register "$dll" $package; fi
 status=0
 "$root/tools/wine-run.sh" "$prefix" "$pagehost" "$@" >"$work/out" 2>"$work/err" || status=$?
 

@@ -74,12 +74,17 @@ std::vector<std::string> Union(std::vector<std::string> a, const std::vector<std
 }
 
 // Everything under HKEY_CLASSES_ROOT: thousands of keys on a Wine prefix, so
-// only the tests about "nothing else" read it. A 64-bit prefix shows the keys
-// under "AppID" a second time in its 32-bit view (Wow6432Node\AppId): one key
-// seen twice, which is left out here.
+// only the tests about "nothing else" read it. In a 64-bit prefix the 32-bit
+// view is stored under "Wow6432Node" and read back there a second time: for a
+// 64-bit program only the keys under "AppID", which both views share; for a
+// 32-bit program, whose view it is, all of it. One key seen twice is left out here.
 std::vector<std::string> Classes() {
     std::vector<std::string> lines = ReadTree(HKEY_CLASSES_ROOT, "");
+#ifdef _WIN64
     const std::string mirror = "wow6432node\\appid\\";
+#else
+    const std::string mirror = "wow6432node\\";
+#endif
     std::erase_if(lines, [&](const std::string& line) {
         if (line.size() < mirror.size()) return false;
         for (size_t i = 0; i < mirror.size(); ++i)

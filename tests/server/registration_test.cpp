@@ -201,7 +201,7 @@ TEST_F(RegistrationTest, Regsvr32RegistersAClientUsesTheObjectAndUnregistrationR
     // The type library and the proxy/stub, as the platform records them.
     const std::wstring iid = InterfaceIdText();
     EXPECT_EQ(DefaultValue(L"TypeLib\\" + LibraryIdText() + L"\\1.0"), L"Tervagon 1.0 Type Library");
-    EXPECT_EQ(DefaultValue(L"TypeLib\\" + LibraryIdText() + L"\\1.0\\0\\win64"), ShippedDllPath());
+    EXPECT_EQ(DefaultValue(L"TypeLib\\" + LibraryIdText() + L"\\1.0\\0\\" + kDllPlatformKey), ShippedDllPath());
     EXPECT_EQ(DefaultValue(L"Interface\\" + iid), L"IControlInstaller");
     EXPECT_EQ(DefaultValue(L"Interface\\" + iid + L"\\TypeLib"), LibraryIdText());
     EXPECT_EQ(DefaultValue(L"Interface\\" + iid + L"\\ProxyStubClsid32"), iid)

@@ -123,7 +123,7 @@ RegisteredTypeLibrary::RegisteredTypeLibrary() {
 }
 
 RegisteredTypeLibrary::~RegisteredTypeLibrary() {
-    if (registeredHere_) UnRegisterTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+    if (registeredHere_) UnRegisterTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, kDllSyskind);
 }
 
 namespace {

@@ -22,6 +22,15 @@ std::string Narrow(const std::wstring& text);
 // A GUID as its 38-character text.
 std::wstring GuidText(const GUID& guid);
 
+// The platform of this build's DLL, as a type library registration names it:
+// "win32" with SYS_WIN32 for the i686 build, "win64" with SYS_WIN64 for x86-64.
+#ifdef _WIN64
+constexpr SYSKIND kDllSyskind = SYS_WIN64;
+constexpr const wchar_t* kDllPlatformKey = L"win64";
+#else
+constexpr SYSKIND kDllSyskind = SYS_WIN32;
+constexpr const wchar_t* kDllPlatformKey = L"win32";
+#endif
 // The built DLL, as a Windows path (the Unix root is drive Z: under Wine).
 std::wstring ShippedDllPath();
 // The CLSID, IID, LIBID and AppID as 38-character texts.
