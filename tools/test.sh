@@ -73,6 +73,12 @@ fi
 echo "test: the win64 and host builds are done (output in $others_log)"
 wine_suite "x86-64 build, 64-bit prefix" build/win64/wineprefix win64 --preset win64 -j 1
 suite "host build (native, sanitizers, bounded fuzzing)" --preset host -j "$jobs" || true
+if reason=$(tools/runs-32bit.sh); then
+  if tests/release/release_test.sh; then summary+=("passed   release, under Wine (tests/release)")
+  else summary+=("FAILED   release, under Wine (tests/release)"); status=1; fi
+else
+  summary+=("SKIPPED  release, under Wine: $reason")
+fi
 
 echo
 echo "== test summary"

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Builds a release from the sources and writes it to dist/ (or --out DIR):
+#   Tervagon.DLL      the PE32 DLL, Authenticode-signed
+#   Tervagon.cab      signed; the DLL and Tervagon.inf, for the browser's code download
+#   Tervagon-x64.msi  for 64-bit Windows: the PE32 DLL (32-bit view) and the x86-64 DLL (64-bit view)
+#   Tervagon-x86.msi  for 32-bit Windows: the PE32 DLL
+#   SHA256SUMS        of the four
+#   support-page.html the example page, with the object tag naming the CAB at this version
+# Sets up what is missing first. Builds afresh under build/release (ccache makes it quick
+# where it is set up). Signing: tools/release/sign.sh says which certificate is used.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=dist
+fresh=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --out) out=${2:?--out DIR}; shift 2 ;;
+    # The presets' own build folders, built where needed, instead of fresh ones: for the
+    # tests, which have just built them.
+    --from-presets) fresh=0; shift ;;
+    *) echo "usage: $0 [--out DIR] [--from-presets]" >&2; exit 2 ;;
+  esac
+done
+work=build/release
+stage=$work/stage
+step() { printf '== %s\n' "$*"; }
+
+tools/setup.sh
+if [ -n "$(git status --porcelain 2>/dev/null)" ]; then
+  echo "release: NOTE: the work tree has changes that are not committed; they are in this build"
+fi
+echo "release: from commit $(git rev-parse --short HEAD 2>/dev/null || echo unknown)"
+
+if [ "$fresh" = 1 ]; then
+  step "Building afresh in $work (PE32, x86-64, and the native registry-script runner)"
+  rm -rf "$work"
+  win32=$work/win32 win64=$work/win64 host=$work/host
+  cmake --preset win32 -B "$win32" -DTERVAGON_BUILD_TESTS=OFF >/dev/null
+  cmake --preset win64 -B "$win64" -DTERVAGON_BUILD_TESTS=OFF >/dev/null
+  cmake --preset host -B "$host" -DTERVAGON_FUZZ=OFF -DTERVAGON_SANITIZE=OFF >/dev/null
+else
+  step "Building in the presets' folders"
+  rm -rf "$stage"
+  win32=build/win32 win64=build/win64 host=build/host
+  for preset in win32 win64 host; do cmake --preset "$preset" >/dev/null; done
+fi
+cmake --build "$win32" -j 2 --target Tervagon >/dev/null
+cmake --build "$win64" -j 2 --target Tervagon >/dev/null
+cmake --build "$host" -j 2 --target scriptrun >/dev/null
+# shellcheck disable=SC1091
+. "$win32/release/release.env"
+echo "version $VERSION (package value $PACKAGE_HEX, installer ProductVersion $MSI_VERSION)"
+
+step "Signing"
+mkdir -p "$stage/x86" "$stage/x64" "$stage/cab"
+tools/release/sign.sh setup "$work/signing"
+# The debugging information stays out of what visitors download.
+i686-w64-mingw32-strip --strip-debug -o "$stage/x86/unsigned.DLL" "$win32/bin/Tervagon.DLL"
+x86_64-w64-mingw32-strip --strip-debug -o "$stage/x64/unsigned.DLL" "$win64/bin/Tervagon.DLL"
+for arch in x86 x64; do
+  tools/release/sign.sh sign "$work/signing" "$stage/$arch/unsigned.DLL" "$stage/$arch/Tervagon.DLL"
+  rm "$stage/$arch/unsigned.DLL"
+done
+
+step "Registry rows: what each build's DllRegisterServer writes"
+# The two registry scripts run through the registrar itself, over its in-memory registry,
+# with the DLL's path as a placeholder, passed in as registration passes a path; then
+# what the platform writes for the categories, the type library and the proxy/stub.
+scriptrun=$host/bin/scriptrun
+tree() {
+  local build=$1 tree=$2
+  "$scriptrun" register "$SCRIPT102" --var "APPID=$APPID" --module @MODULE@ \
+    --dump "$tree.102" >/dev/null
+  "$scriptrun" register "$SCRIPT101" --var "APPID=$APPID" --module @MODULE@ \
+    --seed "$tree.102" --dump "$tree" >/dev/null
+  rm "$tree.102"
+  cat "$build/release/platform-registration.reg" >>"$tree"
+}
+tree "$win32" "$stage/tree-x86.reg"
+tree "$win64" "$stage/tree-x64.reg"
+tools/release/registry-rows.sh "$stage/tree-x86.reg" Tervagon32 InstallFolder32 >"$stage/rows-x86.wxi"
+tools/release/registry-rows.sh "$stage/tree-x64.reg" Tervagon64 InstallFolder64 >"$stage/rows-x64.wxi"
+echo "$(grep -c '<RegistryValue' "$stage/rows-x86.wxi") rows per build"
+
+step "Cabinet"
+cp "$stage/x86/Tervagon.DLL" "$win32/release/Tervagon.inf" "$stage/cab/"
+(cd "$stage/cab" && gcab -c -z -n unsigned.cab Tervagon.DLL Tervagon.inf)
+tools/release/sign.sh sign "$work/signing" "$stage/cab/unsigned.cab" "$stage/Tervagon.cab"
+
+step "Installer packages"
+cp "$win32/release/Tervagon-x86.wxs" "$win32/release/Tervagon-x64.wxs" "$stage/"
+tools/release/msi.sh "$stage" x86 "$stage/Tervagon-x86.msi" "$MSI_VERSION" "$PRODUCT_CODE_X86" "$PACKAGE_VALUE"
+tools/release/msi.sh "$stage" x64 "$stage/Tervagon-x64.msi" "$MSI_VERSION" "$PRODUCT_CODE_X64" "$PACKAGE_VALUE"
+
+step "Checking the signatures"
+for file in "$stage/x86/Tervagon.DLL" "$stage/Tervagon.cab"; do
+  tools/release/sign.sh verify "$work/signing" "$file" >/dev/null || {
+    echo "release: the signature of $file does not verify" >&2; exit 1; }
+done
+
+step "Writing $out"
+rm -rf "$out"
+mkdir -p "$out"
+cp "$stage/x86/Tervagon.DLL" "$stage/Tervagon.cab" "$stage/Tervagon-x64.msi" "$stage/Tervagon-x86.msi" "$out/"
+# The example page, for the support site beside the CAB.
+cp "$win32/bin/support-page.html" "$out/"
+(cd "$out" && sha256sum Tervagon.DLL Tervagon.cab Tervagon-x64.msi Tervagon-x86.msi >SHA256SUMS)
+cat "$out/SHA256SUMS"
+echo "release $VERSION written to $(realpath "$out")"
