@@ -15,10 +15,14 @@ work=$root/build/release-test
 dist=$work/dist
 allowed_url=https://support.talmoren.com/checkup/
 passed=0 failed=0
-prefixes=()
 
+# Every prefix of the run is under $work (fresh below runs in a subshell, so no list of
+# them is kept).
 cleanup() {
-  for prefix in "${prefixes[@]}"; do tools/wine-prefix.sh stop "$prefix" || true; done
+  local prefix
+  for prefix in "$work"/prefix-*; do
+    if [ -d "$prefix" ]; then tools/wine-prefix.sh stop "$prefix" >/dev/null 2>&1 || true; fi
+  done
 }
 trap cleanup EXIT
 
@@ -158,7 +162,6 @@ check "the release's example page asks for version $VERSION_COMMAS" \
 fresh() {  # fresh NAME ARCH: a new prefix, stopped at the end
   local prefix=$work/prefix-$1
   tools/wine-prefix.sh fresh "$prefix" "$2" >/dev/null
-  prefixes+=("$prefix")
   echo "$prefix"
 }
 run() { local prefix=$1; shift; tools/wine-run.sh "$prefix" "$@"; }
@@ -170,7 +173,7 @@ run_as() {
   tools/wine-prefix.sh start "$prefix"
   (wine_env "$prefix"; if [ "$bits" = 32 ]; then exec /usr/lib/wine/wine "$@"; else exec /usr/lib/wine/wine64 "$@"; fi)
 }
-windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+windows_path() { wine_path "$1"; }
 roots=("HKCR\\AppID\\$APPID" 'HKCR\AppID\Tervagon.DLL' 'HKCR\Tervagon.ControlInstaller'
        'HKCR\Tervagon.ControlInstaller.1' "HKCR\\CLSID\\$CLSID" "HKCR\\CLSID\\$IID"
        "HKCR\\Interface\\$IID" "HKCR\\TypeLib\\$LIBID")
@@ -282,6 +285,20 @@ installed_products() {  # the ProductCodes the prefix has installed of one Upgra
       [ "$code" = "{$3}" ] || [ "$code" = "{$4}" ] && echo "$code"
     done | xargs
 }
+# After an install one of the products must be there. Right after a removal, Wine's
+# installer service was once seen to list none for a moment: the list is read again,
+# a few times a second apart, before the check judges it.
+installed_after_install() {
+  local found tries=0
+  found=$(installed_products "$@")
+  while [ -z "$found" ] && [ $tries -lt 3 ]; do
+    sleep 1
+    tries=$((tries + 1))
+    found=$(installed_products "$@")
+  done
+  [ $tries -eq 0 ] || echo "note: the installed products were read $((tries + 1)) times" >&2
+  echo "$found"
+}
 
 # package NAME ARCH MSI PLATFORM VIEWS PRODUCT_CODE UPGRADE_CODE
 package_test() {
@@ -292,7 +309,7 @@ package_test() {
   prefix=$(fresh "$name" "$arch")
   snapshot "$prefix" "$work/$name-before"
   run "$prefix" msiexec /i "$(windows_path "$msi")" /qn
-  check "$name: installs silently" same "{$product}" "$(installed_products "$prefix" "$uview" "$product" "$old_product")"
+  check "$name: installs silently" same "{$product}" "$(installed_after_install "$prefix" "$uview" "$product" "$old_product")"
   for view in $views; do
     local reference=win32
     [ "$arch" = win64 ] && reference=wow64
@@ -320,10 +337,10 @@ package_test() {
   tools/release/msi.sh build/release/stage "$platform" "$old_msi" 0.0.1 "$old_product" 1 >/dev/null 2>&1
   run "$prefix" msiexec /i "$(windows_path "$old_msi")" /qn
   check "$name: an older package (0.0.1) installs" \
-    same "{$old_product}" "$(installed_products "$prefix" "$uview" "$product" "$old_product")"
+    same "{$old_product}" "$(installed_after_install "$prefix" "$uview" "$product" "$old_product")"
   run "$prefix" msiexec /i "$(windows_path "$msi")" /qn
   check "$name: the release's package replaces it in place" \
-    same "{$product}" "$(installed_products "$prefix" "$uview" "$product" "$old_product")"
+    same "{$product}" "$(installed_after_install "$prefix" "$uview" "$product" "$old_product")"
   for view in $views; do
     check "$name: after the upgrade the $view-bit view holds the package value $PACKAGE_HEX" \
       same "REG_DWORD $(printf '0x%x' "$PACKAGE_VALUE")" "$(package_value "$prefix" "$view")"
@@ -341,15 +358,17 @@ package_test() {
   tools/wine-prefix.sh stop "$prefix"
 }
 
-# The 32-bit page host comes with the PE32 test build; the 64-bit one with the x86-64 build.
-pagehosts=""
-[ -f "$pagehost32" ] && pagehosts="$pagehost32"
-pagehosts="$pagehosts $pagehost64"
-pagehosts=${pagehosts# }
+# The 32-bit page host comes with the PE32 test build, the 64-bit one with the x86-64
+# build; a missing one is a failed check, not a page run left out.
+check "both page hosts are built" test -f "$pagehost32" -a -f "$pagehost64"
+pagehosts="$pagehost32 $pagehost64"
 package_test x64 win64 "$dist/Tervagon-x64.msi" x64 "32 64" "$PRODUCT_CODE_X64"
 # A 32-bit prefix runs only the 32-bit page host.
-if [ -f "$pagehost32" ]; then pagehosts=$pagehost32; else pagehosts=""; fi
+pagehosts=$pagehost32
 package_test x86 win32 "$dist/Tervagon-x86.msi" x86 "32" "$PRODUCT_CODE_X86"
 
 echo "release: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+[ "$failed" = 0 ] || exit 1
+# A passed run's prefixes have nothing left to show; a failed run's stay to be looked into.
+cleanup
+rm -rf "$work"/prefix-*
