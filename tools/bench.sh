@@ -11,8 +11,6 @@
 # The figures depend on the machine and on what else runs on it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# shellcheck source=wine-env.sh
-. tools/wine-env.sh  # wine_path
 tools/setup.sh
 jobs=$(nproc)
 # Build directories: the presets' own unless given (to keep out of another's way).
@@ -30,15 +28,13 @@ cmake --build "$host" -j "$jobs" --target registrar_throughput >/dev/null
 prefixes=()
 trap 'for p in "${prefixes[@]}"; do tools/wine-prefix.sh stop "$p"; done' EXIT
 status=0
-# measure TITLE BUILD_DIR REGSVR32 VIEW: the Windows benchmark against that build's DLL.
+# measure TITLE BUILD_DIR VIEW: the Windows benchmark against that build's DLL.
 measure() {
-    local title=$1 dir=$2 regsvr32=$3 view=$4
+    local title=$1 dir=$2 view=$3
     local prefix=$dir/bench-wineprefix
     prefixes+=("$prefix")
     tools/wine-prefix.sh fresh "$prefix" win64
-    tools/wine-run.sh "$prefix" "$regsvr32" /s "$(wine_path "$dir/bin/Tervagon.DLL")"
-    tools/wine-run.sh "$prefix" reg add 'HKLM\SOFTWARE\Talmoren Technical Support' /v version /t REG_DWORD \
-        /d 0x02010004 /f "/reg:$view" >/dev/null
+    tools/register-dll.sh --view "$view" "$prefix" register "$dir/bin/Tervagon.DLL" 0x02010004
     echo "== ControlInstaller, $title ($(/usr/lib/wine/wine64 --version))"
     # Without the string cache every freed string goes back to the allocator, so
     # the memory check counts live strings exactly.
@@ -48,13 +44,12 @@ measure() {
 }
 
 if reason=$(tools/runs-32bit.sh); then
-    measure "shipped PE32 build under 32-bit Wine, 64-bit prefix (WoW64)" "$win32" \
-        'C:\windows\syswow64\regsvr32.exe' 32
+    measure "shipped PE32 build under 32-bit Wine, 64-bit prefix (WoW64)" "$win32" 32
 else
     echo "== ControlInstaller, shipped PE32 build: not measured, $reason"
     echo
 fi
-measure "x86-64 build under 64-bit Wine" "$win64" regsvr32 64
+measure "x86-64 build under 64-bit Wine" "$win64" 64
 echo "== Registrar, native build ($(clang++ --version | head -n1))"
 "$host/benchmarks/registrar_throughput" || status=1
 exit $status

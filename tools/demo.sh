@@ -45,14 +45,14 @@ echo "shipped: $shipped ($(architecture "$shipped"))"
 if reason=$(tools/runs-32bit.sh); then
     dll=$shipped pagehost=$win32/bin/pagehost.exe prefix=$win32/demo-wineprefix
     # A 32-bit program on 64-bit Windows: the 32-bit regsvr32 and the 32-bit registry view.
-    regsvr32='C:\windows\syswow64\regsvr32.exe' view=32
+    view=32
     echo "The shipped PE32 DLL runs here under 32-bit Wine, in a 64-bit prefix (WoW64), as in a 32-bit browser on 64-bit Windows."
 else
     step "Building the x86-64 DLL and page host instead (preset win64)"
     echo "The shipped PE32 DLL can't run here: $reason."
     build win64 "$win64" Tervagon pagehost
     dll=$win64/bin/Tervagon.DLL pagehost=$win64/bin/pagehost.exe prefix=$win64/demo-wineprefix
-    regsvr32=regsvr32 view=64
+    view=64
     echo "The demo registers and runs the x86-64 build of the same sources ($dll) under 64-bit Wine."
 fi
 
@@ -61,17 +61,14 @@ step "Registering in a private Wine prefix ($prefix)"
 tools/wine-prefix.sh fresh "$prefix" win64
 # Each run makes its prefix afresh, so nothing is kept of it.
 trap 'tools/wine-prefix.sh stop "$prefix"; rm -rf "$prefix"' EXIT
-# shellcheck source=wine-env.sh
-. tools/wine-env.sh
-windows_dll=$(wine_path "$dll")
-run "$regsvr32" /s "$windows_dll"
-echo "$regsvr32 $windows_dll: done"
+# As an installer would: the regsvr32 of the DLL's bitness, and the support package's
+# version in the registry view the DLL reads.
+tools/register-dll.sh --view "$view" "$prefix" register "$dll" "$package_version"
+echo "registered $dll with the $view-bit regsvr32"
 clsid=$(grep -o '"{[^}]*}"' "$win32/resources/include/server_ids.h" | head -n1 | tr -d '"')
 run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" "/reg:$view" | tr -d '\r' | grep -v '^$' || true
 # The class is in the DLL's own registry view; ProgIDs are in the one both views share.
 run reg query "HKCR\\Tervagon.ControlInstaller\\CurVer" | tr -d '\r' | grep -v '^$' || true
-run reg add 'HKLM\SOFTWARE\Talmoren Technical Support' /v version /t REG_DWORD /d "$package_version" /f \
-    "/reg:$view" >/dev/null
 echo "support package: HKLM\\SOFTWARE\\Talmoren Technical Support, version = $package_version ($view-bit registry view)"
 
 for url in "$allowed_url" "$foreign_url"; do

@@ -31,7 +31,7 @@ here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../..")
 work=$(mktemp -d)
 cleanup() {
-    if [ -n "$dll" ]; then bash "$here/registration.sh" --view "$view" "$prefix" unregister "$dll" || true; fi
+    if [ -n "$dll" ]; then "$root/tools/register-dll.sh" --view "$view" "$prefix" unregister "$dll" || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -61,7 +61,7 @@ while placeholder=$(grep -o '@FILEVERSION:[^@]*@' "$work/expected" | head -n1) &
     sed -i "s/$placeholder/$version/g" "$work/expected"
 done
 
-if [ -n "$dll" ]; then bash "$here/registration.sh" --view "$view" "$prefix" register "$dll" $package; fi
+if [ -n "$dll" ]; then "$root/tools/register-dll.sh" --view "$view" "$prefix" register "$dll" $package; fi
 status=0
 "$root/tools/wine-run.sh" "$prefix" "$pagehost" "$@" >"$work/out" 2>"$work/err" || status=$?
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Puts the DLL under test into the test prefix as an installer would, and takes
-# it out again:
-#   registration.sh [--view 32|64] PREFIX register|unregister DLL [PACKAGE_VERSION]
+# Puts a DLL into a private prefix as an installer would, and takes it out again
+# (the page tests, the demo and the benchmarks all register this way):
+#   register-dll.sh [--view 32|64] PREFIX register|unregister DLL [PACKAGE_VERSION]
 # register: regsvr32 DLL, and the support package's version value (a DWORD);
 # unregister: regsvr32 /u DLL, and the package key removed.
 # --view: the registry view the DLL reads (64 when not given). A 32-bit DLL on
@@ -12,10 +12,10 @@ view=64
 if [ "${1:-}" = "--view" ]; then view=$2; shift 2; fi
 prefix=$1 action=$2 dll=$3 package=${4:-}
 here=$(dirname "$(realpath "$0")")
-run="$(realpath "$here/../..")/tools/wine-run.sh"
+run="$here/wine-run.sh"
 package_key='HKLM\SOFTWARE\Talmoren Technical Support'
-# shellcheck source=../../tools/wine-env.sh
-. "$(realpath "$here/../..")/tools/wine-env.sh"
+# shellcheck source=wine-env.sh
+. "$here/wine-env.sh"
 windows_dll=$(wine_path "$dll")  # regsvr32 wants a Windows path
 # A 32-bit DLL on 64-bit Windows is registered by the 32-bit regsvr32, as its installer does.
 regsvr32=regsvr32
@@ -37,7 +37,7 @@ unregister)
     exit $status
     ;;
 *)
-    echo "usage: $0 PREFIX register|unregister DLL [PACKAGE_VERSION]" >&2
+    echo "usage: $0 [--view 32|64] PREFIX register|unregister DLL [PACKAGE_VERSION]" >&2
     exit 2
     ;;
 esac
