@@ -1,13 +1,5 @@
-# Cross-compiling for 32-bit Windows with MinGW-w64 (posix thread model: GoogleTest needs std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(TERVAGON_WIDL i686-w64-mingw32-widl)
+# Cross-compiling Tervagon.DLL, the PE32 DLL that ships, for 32-bit Windows.
+set(TERVAGON_MINGW_PROCESSOR i686)
 set(TERVAGON_WIDL_ARCH --win32)
 set(TERVAGON_WIDL_LIBDIR /usr/lib/i386-linux-gnu/wine/i386-windows)  # wine32:i386
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)

@@ -1,15 +1,6 @@
-# Cross-compiling for 64-bit Windows with MinGW-w64 (posix thread model: GoogleTest needs
-# std::mutex). The same sources as Tervagon.DLL, the build for 64-bit hosts, tested
-# under 64-bit Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(TERVAGON_WIDL x86_64-w64-mingw32-widl)
+# Cross-compiling for 64-bit Windows: the same sources as Tervagon.DLL, the build
+# for 64-bit hosts, tested under 64-bit Wine.
+set(TERVAGON_MINGW_PROCESSOR x86_64)
 set(TERVAGON_WIDL_ARCH --win64)
 set(TERVAGON_WIDL_LIBDIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)  # wine64
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)
