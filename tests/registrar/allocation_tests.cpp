@@ -17,21 +17,13 @@
 #include "server_keys.h"
 #include "server_ids.h"
 
-#ifndef _WIN32
-#include "platform/host/module_files.h"
-#include "platform/host/registry_store.h"
-#endif
-
 namespace registrar_test {
 namespace {
 
 using platform::allocation_seam::FailNth;
 using platform::allocation_seam::Pending;
 
-struct Outcome {
-    HRESULT status;
-    bool failureInjected;
-};
+struct Outcome { HRESULT status; bool failureInjected; };
 
 Outcome RunFailingAt(unsigned n, const std::function<HRESULT()>& run) {
     FailNth(n);
@@ -107,19 +99,7 @@ TEST_F(AllocationTest, ScriptRunChangesNothingWhenExpansionRunsOut) {
     EXPECT_EQ(TestTree().size(), 3u);
 }
 
-class ServerAllocationTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-#ifndef _WIN32
-        platform::registry_store::Reset();
-        platform::module_files::Reset();
-#endif
-        RemoveOurKeys();
-        before_ = OurEntries();
-    }
-    void TearDown() override { RemoveOurKeys(); }
-    std::vector<std::string> before_;
-};
+using ServerAllocationTest = ServerKeysTest;
 
 TEST_F(ServerAllocationTest, ClassScriptFailsWithOutOfMemoryAtEveryAllocation) {
     const ScriptModuleFile file(ModuleDirectory() + "\\Tervagon.DLL");
@@ -132,7 +112,7 @@ TEST_F(ServerAllocationTest, ClassScriptFailsWithOutOfMemoryAtEveryAllocation) {
                 return;
             }
             EXPECT_EQ(HresultText(outcome.status), HresultText(E_OUTOFMEMORY)) << n;
-            EXPECT_EQ(OurEntries(), before_) << n;
+            EXPECT_EQ(OurEntries(), entriesBefore_) << n;
         });
     // Three variables of four allocations each, and the expansion buffer.
     EXPECT_EQ(allocations, 13u);
@@ -145,7 +125,7 @@ TEST_F(ServerAllocationTest, CallersVariablesThatRunOutAreLeftOutSilently) {
     const platform::WideString appid = Wide(TERVAGON_APPID_TEXT);
     const registrar::ScriptVariable extra[] = {{OLESTR("APPID"), appid.c_str()}, {nullptr, nullptr}};
     // The shared "AppID" key stays once a registration has made it.
-    std::vector<std::string> unchanged = before_;
+    std::vector<std::string> unchanged = entriesBefore_;
     FailEachAllocation(
         [&] { return registrar::UpdateRegistryFromScript(module, 101, true, extra); },
         [&](unsigned n, const Outcome& outcome) {

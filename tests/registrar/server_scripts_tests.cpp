@@ -17,11 +17,6 @@
 #include "server_keys.h"
 #include "server_ids.h"
 
-#ifndef _WIN32
-#include "platform/host/module_files.h"
-#include "platform/host/registry_store.h"
-#endif
-
 namespace registrar_test {
 namespace {
 
@@ -120,25 +115,13 @@ std::string PathOfLength(size_t length) {
     return directory + "\\" + std::string(length - directory.size() - 1 - 4, 'f') + ".dll";
 }
 
-class ServerScriptTest : public ::testing::Test {
+class ServerScriptTest : public ServerKeysTest {
 protected:
-    void SetUp() override {
-#ifndef _WIN32
-        platform::registry_store::Reset();
-        platform::module_files::Reset();
-#endif
-        RemoveOurKeys();
-        shared_ = OurEntries();
-    }
-    void TearDown() override { RemoveOurKeys(); }
-
     static HRESULT Register101(TestModule& module, bool doRegister) {
         const platform::WideString appid = Wide(kAppid);
         const ScriptVariable extra[] = {{OLESTR("APPID"), appid.c_str()}, {nullptr, nullptr}};
         return UpdateRegistryFromScript(module, 101, doRegister, extra);
     }
-
-    std::vector<std::string> shared_;  // "AppID" and "CLSID" where they exist already
 };
 
 TEST_F(ServerScriptTest, BothScriptsRegisterExactlyTheirEntriesAndUnregisterCleanly) {
@@ -171,7 +154,7 @@ TEST_F(ServerScriptTest, RegisteringTheClassTwiceLeavesTheSameTree) {
     EXPECT_EQ(OurEntries(), once);
     ASSERT_EQ(UpdateRegistryFromScript(module, 102, true, nullptr), S_OK);
     EXPECT_EQ(OurEntries(), once);
-    EXPECT_EQ(once, Union(shared_, ClassLines(file.path())));
+    EXPECT_EQ(once, Union(entriesBefore_, ClassLines(file.path())));
 }
 
 TEST_F(ServerScriptTest, ModulePathWithSingleQuotesIsRegisteredExactly) {
@@ -179,7 +162,7 @@ TEST_F(ServerScriptTest, ModulePathWithSingleQuotesIsRegisteredExactly) {
     TestModule module(file.handle());
     ASSERT_EQ(HresultText(UpdateRegistryFromScript(module, 102, true, nullptr)), HresultText(S_OK));
     EXPECT_EQ(InprocServer(), file.path());
-    EXPECT_EQ(OurEntries(), Union(shared_, ClassLines(file.path())));
+    EXPECT_EQ(OurEntries(), Union(entriesBefore_, ClassLines(file.path())));
     ASSERT_EQ(UpdateRegistryFromScript(module, 102, false, nullptr), S_OK);
 }
 
@@ -217,7 +200,7 @@ TEST_F(ServerScriptTest, FailingCommonVariablesEndTheRunBeforeTheScript) {
     EXPECT_EQ(HresultText(Register101(module, true)), HresultText(refusal));
     EXPECT_EQ(HresultText(UpdateRegistryFromScript(module, 102, true, nullptr)), HresultText(refusal));
     EXPECT_EQ(module.commonCalls, 2);
-    EXPECT_EQ(OurEntries(), shared_);
+    EXPECT_EQ(OurEntries(), entriesBefore_);
 }
 
 TEST_F(ServerScriptTest, CallersVariableAddedFirstWinsAndNullValuesAreSkipped) {
@@ -227,9 +210,9 @@ TEST_F(ServerScriptTest, CallersVariableAddedFirstWinsAndNullValuesAreSkipped) {
     const ScriptVariable extra[] = {
         {OLESTR("Unused"), nullptr}, {OLESTR("appid"), wideFirst.c_str()}, {nullptr, nullptr}};
     ASSERT_EQ(HresultText(UpdateRegistryFromScript(module, 101, true, extra)), HresultText(S_OK));
-    EXPECT_EQ(OurEntries(), Union(shared_, AppIdLines(kOtherAppid)));
+    EXPECT_EQ(OurEntries(), Union(entriesBefore_, AppIdLines(kOtherAppid)));
     ASSERT_EQ(UpdateRegistryFromScript(module, 101, false, extra), S_OK);
-    EXPECT_EQ(OurEntries(), Union(shared_, {"AppID"}));
+    EXPECT_EQ(OurEntries(), Union(entriesBefore_, {"AppID"}));
 }
 
 TEST_F(ServerScriptTest, ScriptsOfTheProgramHaveTheirModuleInDoubleQuotes) {
