@@ -12,6 +12,7 @@
 
 #include "platform/registry_key.h"
 #include "platform/win32.h"
+#include "tests/registrar/registry_text.h"
 #ifndef _WIN32
 #include "platform/host/registry_store.h"
 #endif
@@ -21,10 +22,7 @@ namespace {
 constexpr const char* kScratch = "Software\\TervagonRegistryContract";
 constexpr REGSAM kReadWrite = KEY_READ | KEY_WRITE;
 
-struct Opened {
-    LONG code;
-    platform::RegistryKey key;
-};
+struct Opened { LONG code; platform::RegistryKey key; };
 
 Opened Open(HKEY parent, const std::string& path, REGSAM access = KEY_READ) {
     Opened result{0, platform::RegistryKey()};
@@ -49,12 +47,7 @@ LONG SetText(HKEY key, const char* name, const std::string& text) {
                           static_cast<DWORD>(text.size() + 1));
 }
 
-struct Queried {
-    LONG code;
-    DWORD type;
-    DWORD size;
-    std::string bytes;
-};
+struct Queried { LONG code; DWORD type; DWORD size; std::string bytes; };
 
 Queried Query(HKEY key, const char* name, DWORD capacity = 1024) {
     std::vector<BYTE> buffer(capacity + 1, 0xCC);
@@ -64,17 +57,11 @@ Queried Query(HKEY key, const char* name, DWORD capacity = 1024) {
     return result;
 }
 
+// Every subkey's name; the listing must end only after the last one.
 std::vector<std::string> SubkeyNames(HKEY key) {
-    std::vector<std::string> names;
-    for (DWORD index = 0;; ++index) {
-        char name[256];
-        DWORD size = sizeof(name);
-        const LONG code = RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (code == ERROR_NO_MORE_ITEMS) break;
-        EXPECT_EQ(code, ERROR_SUCCESS);
-        if (code != ERROR_SUCCESS) break;
-        names.emplace_back(name, size);
-    }
+    LONG ended = ERROR_SUCCESS;
+    std::vector<std::string> names = registrar_test::SubkeyNames(key, &ended);
+    EXPECT_EQ(ended, ERROR_NO_MORE_ITEMS);
     return names;
 }
 
@@ -156,10 +143,7 @@ TEST_F(RegistryContract, AbsentKeysAndValuesAreFileNotFound) {
     ASSERT_EQ(Create(scratch(), "Present").code, ERROR_SUCCESS);
     Opened present = Open(scratch(), "Present", kReadWrite);
     ASSERT_EQ(present.code, ERROR_SUCCESS);
-    struct Case {
-        const char* what;
-        LONG code;
-    };
+    struct Case { const char* what; LONG code; };
     const Case cases[] = {
         {"open absent key", Open(scratch(), "Absent").code},
         {"open below absent key", Open(scratch(), "Absent\\Deeper").code},
@@ -174,11 +158,7 @@ TEST_F(RegistryContract, AbsentKeysAndValuesAreFileNotFound) {
 }
 
 TEST_F(RegistryContract, ValuesComeBackWithTheirTypeAndExactBytes) {
-    struct Case {
-        const char* name;
-        DWORD type;
-        std::string bytes;
-    };
+    struct Case { const char* name; DWORD type; std::string bytes; };
     const Case cases[] = {
         {"text", REG_SZ, std::string("Apartment", 10)},
         {"expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x.dll", 19)},
@@ -213,12 +193,7 @@ TEST_F(RegistryContract, DataLongerThanTheBufferIsMoreDataWithTheSizeNeeded) {
     ASSERT_EQ(SetText(scratch(), "fits", fits), ERROR_SUCCESS);
     ASSERT_EQ(SetText(scratch(), "tooLong", tooLong), ERROR_SUCCESS);
     ASSERT_EQ(SetBytes(scratch(), "four", REG_BINARY, "abcd"), ERROR_SUCCESS);
-    struct Case {
-        const char* name;
-        DWORD capacity;
-        LONG code;
-        DWORD size;
-    };
+    struct Case { const char* name; DWORD capacity; LONG code; DWORD size; };
     const Case cases[] = {
         {"fits", 260, ERROR_SUCCESS, 260},    {"tooLong", 260, ERROR_MORE_DATA, 261},
         {"four", 4, ERROR_SUCCESS, 4},         {"four", 3, ERROR_MORE_DATA, 4},
@@ -346,10 +321,7 @@ TEST_F(RegistryContract, EnumerationListsEachSubkeyAndValueOnce) {
 
 TEST_F(RegistryContract, EnumeratedNameNeedsRoomForItsTerminator) {
     ASSERT_EQ(Create(scratch(), "TenLetters").code, ERROR_SUCCESS);
-    struct Case {
-        DWORD capacity;
-        LONG code;
-    };
+    struct Case { DWORD capacity; LONG code; };
     const Case cases[] = {{4, ERROR_MORE_DATA}, {10, ERROR_MORE_DATA}, {11, ERROR_SUCCESS}, {256, ERROR_SUCCESS}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.capacity);
@@ -392,10 +364,7 @@ TEST_F(RegistryContract, SubkeyPathsOfMoreThan260CharactersFailWhole) {
     ASSERT_EQ(longest.size(), 260u);
     ASSERT_EQ(Create(scratch(), longest).code, ERROR_SUCCESS);
     EXPECT_EQ(Open(scratch(), longest).code, ERROR_SUCCESS);
-    struct Case {
-        const char* what;
-        LONG code;
-    };
+    struct Case { const char* what; LONG code; };
     const Case cases[] = {
         {"create", Create(scratch(), tooLong).code},
         {"open", Open(scratch(), tooLong).code},

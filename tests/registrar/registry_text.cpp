@@ -52,18 +52,6 @@ platform::RegistryKey OpenKey(HKEY root, const std::string& path, REGSAM access)
     return key;
 }
 
-std::vector<std::string> SubkeyNames(HKEY key) {
-    std::vector<std::string> names;
-    for (DWORD index = 0;; ++index) {
-        char name[512];
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
-    }
-    return names;
-}
-
 // Buffers reused across the whole walk: a registry read calls the registry
 // tens of thousands of times on a full Wine prefix.
 struct ReadBuffers {
@@ -97,6 +85,21 @@ void ReadKey(HKEY key, const std::string& shown, ReadBuffers& buffers, std::vect
 }
 
 }  // namespace
+
+std::vector<std::string> SubkeyNames(HKEY key, LONG* ended) {
+    std::vector<std::string> names;
+    for (DWORD index = 0;; ++index) {
+        char name[512];
+        DWORD size = sizeof(name);
+        const LONG code = RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (code != ERROR_SUCCESS) {
+            if (ended != nullptr) *ended = code;
+            break;
+        }
+        names.emplace_back(name, size);
+    }
+    return names;
+}
 
 std::vector<std::string> Sorted(std::vector<std::string> lines) {
     std::sort(lines.begin(), lines.end());

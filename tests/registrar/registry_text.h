@@ -24,6 +24,11 @@ std::vector<std::string> LinesAdded(const std::vector<std::string>& before,
 
 bool KeyExists(HKEY root, const std::string& path);
 
+// The names of the key's subkeys in the order the registry lists them; *ended
+// (when given) is the code that ended the listing, ERROR_NO_MORE_ITEMS after
+// the last one.
+std::vector<std::string> SubkeyNames(HKEY key, LONG* ended = nullptr);
+
 // Creates the key (and the keys above it) and, when valueName is given, sets a
 // REG_SZ value (valueName "" is the default value).
 void PutKey(HKEY root, const std::string& path);
