@@ -13,6 +13,7 @@
 #include "benchmarks/live_memory.h"
 #include "benchmarks/platform_calls.h"
 #include "benchmarks/timing.h"
+#include "platform/com_apartment.h"
 #include "platform/com_ref.h"
 #include "platform/owned_string.h"
 
@@ -169,7 +170,8 @@ void MemoryCheck(bench::InstallerCalls& calls) {
 }  // namespace
 
 int main() {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
+    const platform::ComApartment apartment;
+    if (FAILED(apartment.Status())) return 2;
     if (std::getenv("OANOCACHE") == nullptr)
         std::printf("note: OANOCACHE is not set; freed strings may stay in the string cache\n");
     const bool counting = SUCCEEDED(bench::TaskMemoryCounter::Install());
@@ -195,6 +197,5 @@ int main() {
         }
     }
     if (counting) bench::TaskMemoryCounter::Remove();
-    CoUninitialize();
     return status;
 }

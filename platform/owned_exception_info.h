@@ -1,17 +1,18 @@
-// The exception record that a script engine fills in: its strings are the
-// engine's to give and ours to free, on every road out of the scope.
+// The exception record that a script engine or IDispatch::Invoke fills in: its
+// strings are the callee's to give and ours to free, on every road out of the
+// scope. Windows builds only.
 #pragma once
 
 #include "platform/win32.h"
 
-namespace pagehost {
+namespace platform {
 
-class ExceptionInfo : public EXCEPINFO {
+class OwnedExceptionInfo : public EXCEPINFO {
 public:
-    ExceptionInfo() noexcept : EXCEPINFO{} {}
-    ExceptionInfo(const ExceptionInfo&) = delete;
-    ExceptionInfo& operator=(const ExceptionInfo&) = delete;
-    ~ExceptionInfo() { Clear(); }
+    OwnedExceptionInfo() noexcept : EXCEPINFO{} {}
+    OwnedExceptionInfo(const OwnedExceptionInfo&) = delete;
+    OwnedExceptionInfo& operator=(const OwnedExceptionInfo&) = delete;
+    ~OwnedExceptionInfo() { Clear(); }
 
     // Frees what the record holds and leaves it empty.
     void Clear() noexcept {
@@ -22,4 +23,4 @@ public:
     }
 };
 
-}  // namespace pagehost
+}  // namespace platform

@@ -14,5 +14,7 @@ public:
     OwnedVariant& operator=(const OwnedVariant&) = delete;
     ~OwnedVariant() { VariantClear(this); }
 };
+// An array of them is an argument array that DISPPARAMS can point at.
+static_assert(sizeof(OwnedVariant) == sizeof(VARIANT));
 
 }  // namespace platform

@@ -1,24 +1,29 @@
 // IDispatch of ControlInstaller, served from the registered type library.
 #include <ocidl.h>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
-#include "tools/browser_standin/browser_standin.h"
+#include "platform/com_apartment.h"
+#include "platform/owned_exception_info.h"
+#include "platform/owned_variant.h"
 #include "tests/server/server_support.h"
+#include "tools/browser_standin/browser_standin.h"
 
 namespace server_tests {
 namespace {
 
-class DispatchTest : public ::testing::Test {
+class DispatchTest : public ApartmentTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        typeLibrary_ = new RegisteredTypeLibrary;
-        ASSERT_EQ(typeLibrary_->Status(), S_OK);
+        ApartmentTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(typeLibrary_.emplace().Status(), S_OK);
     }
     void TearDown() override {
-        delete typeLibrary_;
-        CoUninitialize();
+        typeLibrary_.reset();
+        ApartmentTest::TearDown();
     }
 
     static platform::ComRef<IDispatch> Dispatch(const LoadedServer& server) {
@@ -36,7 +41,7 @@ protected:
     }
 
 private:
-    RegisteredTypeLibrary* typeLibrary_ = nullptr;
+    std::optional<RegisteredTypeLibrary> typeLibrary_;
 };
 
 TEST_F(DispatchTest, OneTypeInformationWhateverTheIndex) {
@@ -68,11 +73,7 @@ TEST_F(DispatchTest, NamesResolveExactlyFromTheCacheAndOtherwiseThroughTheTypeIn
     LoadedServer server;
     platform::ComRef<IDispatch> dispatch = Dispatch(server);
     ASSERT_TRUE(dispatch);
-    struct Case {
-        const wchar_t* name;
-        HRESULT status;
-        DISPID id;
-    };
+    struct Case { const wchar_t* name; HRESULT status; DISPID id; };
     const Case cases[] = {
         {L"isValidControl", S_OK, 1},
         {L"getControlVersion", S_OK, 2},
@@ -111,8 +112,8 @@ TEST_F(DispatchTest, InvokeCallsTheMethodsWithTheirArguments) {
     ASSERT_TRUE(dispatch);
     platform::ComRef<IControlInstaller> vtable;
     ASSERT_EQ(dispatch->QueryInterface(IID_IControlInstaller, vtable.ReceiveVoid()), S_OK);
-    platform::ComRef<IObjectWithSite> withSite;
-    ASSERT_EQ(dispatch->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    const platform::ComRef<IObjectWithSite> withSite = SiteHolder(dispatch.Get());
+    ASSERT_TRUE(withSite);
     platform::ComRef<standin::StandInSite> browser(
         standin::StandInSite::Create(standin::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
@@ -143,9 +144,8 @@ TEST_F(DispatchTest, InvokeCallsTheMethodsWithTheirArguments) {
             argument.bstrVal = call.arguments[index];
         }
         DISPPARAMS parameters = {arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-        VARIANT result;
-        VariantInit(&result);
-        EXCEPINFO exception = {};
+        platform::OwnedVariant result;
+        platform::OwnedExceptionInfo exception;
         UINT argumentError = 0;
         ASSERT_EQ(dispatch->Invoke(call.id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result,
                                    &exception, &argumentError),
@@ -153,13 +153,11 @@ TEST_F(DispatchTest, InvokeCallsTheMethodsWithTheirArguments) {
             << "DISPID " << call.id;
         ASSERT_EQ(result.vt, VT_BSTR);
         EXPECT_EQ(std::wstring(result.bstrVal, SysStringLen(result.bstrVal)), call.expected->Text());
-        VariantClear(&result);
     }
     // A wrong argument count is the type information's to refuse.
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    VARIANT result;
-    VariantInit(&result);
-    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+    platform::OwnedVariant unanswered;
+    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &unanswered, nullptr, nullptr),
               DISP_E_BADPARAMCOUNT);
     withSite->SetSite(nullptr);
 }
@@ -168,37 +166,33 @@ TEST_F(DispatchTest, InvokeCallsTheMethodsWithTheirArguments) {
 // and caches nothing: once it is registered, the next call succeeds. The
 // vtable works all along.
 TEST(DispatchWithoutTypeLibrary, ReportsTheLoadingFailureAndTriesAgainLater) {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    {
-        platform::ComRef<ITypeLib> registered;
-        if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registered.Receive()))) {
-            registered.Reset();
-            CoUninitialize();
-            GTEST_SKIP() << "the type library is registered by something else in this prefix";
-        }
-        LoadedServer server;
-        platform::ComRef<IControlInstaller> object = server.Create();
-        ASSERT_TRUE(object);
-        platform::ComRef<ITypeInfo> info;
-        const HRESULT notRegistered = object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Receive());
-        EXPECT_TRUE(FAILED(notRegistered));
-        EXPECT_FALSE(info);
-        DISPID id = 0;
-        LPOLESTR names[] = {const_cast<LPOLESTR>(L"isValidControl")};
-        EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), notRegistered);
-        DISPPARAMS none = {nullptr, nullptr, 0, 0};
-        EXPECT_EQ(object->Invoke(3, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
-                  notRegistered);
-        platform::SystemString answer;
-        EXPECT_EQ(object->getPackageVersion(answer.Receive()), S_OK);
-        EXPECT_EQ(answer.Text(), L"ERR InvalidDomain");
-
-        RegisteredTypeLibrary typeLibrary;
-        ASSERT_EQ(typeLibrary.Status(), S_OK);
-        EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
-        EXPECT_EQ(id, 1);
+    const platform::ComApartment apartment;
+    ASSERT_TRUE(SUCCEEDED(apartment.Status()));
+    platform::ComRef<ITypeLib> registered;
+    if (SUCCEEDED(LoadRegTypeLib(LIBID_TervagonLib, 1, 0, LOCALE_NEUTRAL, registered.Receive()))) {
+        GTEST_SKIP() << "the type library is registered by something else in this prefix";
     }
-    CoUninitialize();
+    LoadedServer server;
+    platform::ComRef<IControlInstaller> object = server.Create();
+    ASSERT_TRUE(object);
+    platform::ComRef<ITypeInfo> info;
+    const HRESULT notRegistered = object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Receive());
+    EXPECT_TRUE(FAILED(notRegistered));
+    EXPECT_FALSE(info);
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"isValidControl")};
+    EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), notRegistered);
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXPECT_EQ(object->Invoke(3, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+              notRegistered);
+    platform::SystemString answer;
+    EXPECT_EQ(object->getPackageVersion(answer.Receive()), S_OK);
+    EXPECT_EQ(answer.Text(), L"ERR InvalidDomain");
+
+    RegisteredTypeLibrary typeLibrary;
+    ASSERT_EQ(typeLibrary.Status(), S_OK);
+    EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, 1);
 }
 
 }  // namespace

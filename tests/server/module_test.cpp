@@ -10,11 +10,7 @@
 namespace server_tests {
 namespace {
 
-class ModuleTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
-    void TearDown() override { CoUninitialize(); }
-};
+using ModuleTest = ApartmentTest;
 
 TEST_F(ModuleTest, DllGetClassObjectRefusals) {
     LoadedServer server;

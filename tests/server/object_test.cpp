@@ -6,17 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/browser_standin/browser_standin.h"
 #include "tests/server/server_support.h"
+#include "tools/browser_standin/browser_standin.h"
 
 namespace server_tests {
 namespace {
 
-class ObjectTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
-    void TearDown() override { CoUninitialize(); }
-};
+using ObjectTest = ApartmentTest;
 
 TEST_F(ObjectTest, IUnknownIDispatchAndIControlInstallerAreTheObjectsIdentity) {
     LoadedServer server;
@@ -58,10 +54,8 @@ TEST_F(ObjectTest, RefusesEveryOtherInterfaceWithANullResult) {
 
 TEST_F(ObjectTest, BothInterfacesCountOnTheOneObject) {
     LoadedServer server;
-    platform::ComRef<IControlInstaller> object = server.Create();
-    ASSERT_TRUE(object);
-    platform::ComRef<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    auto [object, withSite] = server.CreateWithSite();
+    ASSERT_TRUE(withSite);
     EXPECT_EQ(object->AddRef(), 3u);
     EXPECT_EQ(withSite->AddRef(), 4u);
     EXPECT_EQ(object->Release(), 3u);
@@ -70,10 +64,8 @@ TEST_F(ObjectTest, BothInterfacesCountOnTheOneObject) {
 
 TEST_F(ObjectTest, GetSiteAnswersFromTheSiteLastGiven) {
     LoadedServer server;
-    platform::ComRef<IControlInstaller> object = server.Create();
-    ASSERT_TRUE(object);
-    platform::ComRef<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    auto [object, withSite] = server.CreateWithSite();
+    ASSERT_TRUE(withSite);
 
     void* site = reinterpret_cast<void*>(1);
     EXPECT_EQ(withSite->GetSite(IID_IUnknown, &site), E_FAIL);
@@ -102,10 +94,8 @@ TEST_F(ObjectTest, GetSiteAnswersFromTheSiteLastGiven) {
 
 TEST_F(ObjectTest, ReleasingTheLastReferenceReleasesTheSiteAndUnlocksTheModule) {
     LoadedServer server;
-    platform::ComRef<IControlInstaller> object = server.Create();
-    ASSERT_TRUE(object);
-    platform::ComRef<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    auto [object, withSite] = server.CreateWithSite();
+    ASSERT_TRUE(withSite);
     platform::ComRef<standin::StandInSite> browser(
         standin::StandInSite::Create(standin::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);
@@ -137,8 +127,8 @@ TEST_F(ObjectTest, MethodsAnswerThroughTheVtable) {
     EXPECT_EQ(answer.Text(), L"ERR InvalidDomain");
 
     // From the allowed domain the methods go past the domain check.
-    platform::ComRef<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    const platform::ComRef<IObjectWithSite> withSite = SiteHolder(object.Get());
+    ASSERT_TRUE(withSite);
     platform::ComRef<standin::StandInSite> browser(
         standin::StandInSite::Create(standin::SiteKind::WebBrowser, L"https://support.talmoren.com/page"));
     ASSERT_EQ(withSite->SetSite(browser->AsUnknown()), S_OK);

@@ -5,9 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/browser_standin/browser_standin.h"
+#include "platform/owned_variant.h"
 #include "platform/registry_key.h"
 #include "tests/server/server_support.h"
+#include "tools/browser_standin/browser_standin.h"
 
 namespace server_tests {
 namespace {
@@ -59,30 +60,21 @@ HRESULT CallByName(IDispatch* dispatch, const wchar_t* name, std::vector<std::ws
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     HRESULT status = dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (FAILED(status)) return status;
-    std::vector<VARIANTARG> variants(arguments.size());
+    std::vector<platform::OwnedVariant> variants(arguments.size());
     for (size_t index = 0; index < arguments.size(); ++index) {
         VARIANTARG& variant = variants[arguments.size() - 1 - index];
-        VariantInit(&variant);
         variant.vt = VT_BSTR;
         variant.bstrVal = SysAllocString(arguments[index].c_str());
     }
     DISPPARAMS parameters = {variants.data(), nullptr, static_cast<UINT>(variants.size()), 0};
-    VARIANT result;
-    VariantInit(&result);
+    platform::OwnedVariant result;
     status = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result, nullptr,
                               nullptr);
-    for (VARIANTARG& variant : variants) VariantClear(&variant);
     if (SUCCEEDED(status) && result.vt == VT_BSTR) answer.assign(result.bstrVal, SysStringLen(result.bstrVal));
-    VariantClear(&result);
     return status;
 }
 
-struct Answers {
-    std::wstring valid;
-    std::wstring invalidVersion;
-    std::wstring version;
-    std::wstring package;
-};
+struct Answers { std::wstring valid; std::wstring invalidVersion; std::wstring version; std::wstring package; };
 
 // The three methods through the vtable, about this DLL's own class.
 Answers AskVtable(IControlInstaller* object) {
@@ -103,8 +95,8 @@ Answers AskVtable(IControlInstaller* object) {
 }
 
 void SetSite(IUnknown* object, const wchar_t* page) {
-    platform::ComRef<IObjectWithSite> withSite;
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    const platform::ComRef<IObjectWithSite> withSite = SiteHolder(object);
+    ASSERT_TRUE(withSite);
     if (page == nullptr) {
         withSite->SetSite(nullptr);
         return;
@@ -122,25 +114,24 @@ struct MarshalledCall {
 
 void CallFromOtherApartment(void* context) {
     auto* call = static_cast<MarshalledCall*>(context);
-    IControlInstaller* proxy = nullptr;
-    call->unmarshalled = CoGetInterfaceAndReleaseStream(call->stream, IID_IControlInstaller,
-                                                        reinterpret_cast<void**>(&proxy));
+    platform::ComRef<IControlInstaller> proxy;
+    call->unmarshalled = CoGetInterfaceAndReleaseStream(call->stream, IID_IControlInstaller, proxy.ReceiveVoid());
     if (FAILED(call->unmarshalled)) return;
-    call->answers = AskVtable(proxy);
-    proxy->Release();
+    call->answers = AskVtable(proxy.Get());
 }
 
-class RegistrationTest : public ::testing::Test {
+class RegistrationTest : public ApartmentTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        ApartmentTest::SetUp();
+        if (HasFatalFailure()) return;
         // Other tests of this prefix may have registered the DLL; it is put
         // back as it was afterwards.
         wasRegistered_ = KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + ClassIdText() + L"\\InprocServer32");
     }
     void TearDown() override {
         Regsvr32(wasRegistered_ ? L"/s" : L"/u /s");
-        CoUninitialize();
+        ApartmentTest::TearDown();
     }
 
 private:

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/com_apartment.h"
+#include "platform/kernel_handle.h"
 #include "platform/registry_key.h"
 #include "server_ids.h"
 #include "tests/wine_path.h"
@@ -187,37 +189,46 @@ DWORD SubkeyCount(HKEY root, const std::wstring& path) {
     return count;
 }
 
+LoadedServer::SitedObject LoadedServer::CreateWithSite() const {
+    SitedObject created{Create(), {}};
+    if (created.object) created.withSite = SiteHolder(created.object.Get());
+    if (!created.withSite) created.object.Reset();
+    return created;
+}
+
+platform::ComRef<IObjectWithSite> SiteHolder(IUnknown* object) {
+    platform::ComRef<IObjectWithSite> withSite;
+    EXPECT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()), S_OK);
+    return withSite;
+}
+
 int RunProgram(const std::wstring& commandLine) {
     std::wstring line = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
         return -1;
-    CloseHandle(process.hThread);
+    const platform::KernelHandle process(started.hProcess), thread(started.hThread);
     int result = -1;
-    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process.Get(), 120000) == WAIT_OBJECT_0) {
         DWORD code = 0;
-        if (GetExitCodeProcess(process.hProcess, &code)) result = static_cast<int>(code);
+        if (GetExitCodeProcess(process.Get(), &code)) result = static_cast<int>(code);
     } else {
-        TerminateProcess(process.hProcess, 1);
+        TerminateProcess(process.Get(), 1);
     }
-    CloseHandle(process.hProcess);
     return result;
 }
 
 namespace {
 
-struct ApartmentCall {
-    void (*fn)(void*);
-    void* context;
-};
+struct ApartmentCall { void (*fn)(void*); void* context; };
 
 DWORD WINAPI ApartmentThread(void* parameter) {
     auto* call = static_cast<ApartmentCall*>(parameter);
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    const platform::ComApartment apartment;
+    if (FAILED(apartment.Status())) return 1;
     call->fn(call->context);
-    CoUninitialize();
     return 0;
 }
 
@@ -225,8 +236,9 @@ DWORD WINAPI ApartmentThread(void* parameter) {
 
 void RunOnOtherApartment(void (*fn)(void* context), void* context) {
     ApartmentCall call{fn, context};
-    HANDLE thread = CreateThread(nullptr, 0, &ApartmentThread, &call, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
+    const platform::KernelHandle started(CreateThread(nullptr, 0, &ApartmentThread, &call, 0, nullptr));
+    ASSERT_TRUE(started);
+    HANDLE thread = started.Get();
     const DWORD deadline = GetTickCount() + 60000;
     for (;;) {
         const DWORD now = GetTickCount();
@@ -245,7 +257,6 @@ void RunOnOtherApartment(void (*fn)(void* context), void* context) {
     DWORD code = 1;
     GetExitCodeThread(thread, &code);
     EXPECT_EQ(code, 0u) << "the other apartment could not start COM";
-    CloseHandle(thread);
 }
 
 }  // namespace server_tests

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
+#include <ocidl.h>
 #include <oleauto.h>
 
 #include "Tervagon.h"
@@ -15,6 +17,14 @@
 #include "platform/owned_string.h"
 
 namespace server_tests {
+
+// A test that runs in a single-threaded apartment of its own thread, as a page's
+// script does.
+class ApartmentTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
+    void TearDown() override { CoUninitialize(); }
+};
 
 // Narrow text for test messages.
 std::string Narrow(const std::wstring& text);
@@ -62,6 +72,12 @@ public:
     platform::ComRef<IClassFactory> Factory() const;
     // A new plain ControlInstaller (fails the test when it can't be made).
     platform::ComRef<IControlInstaller> Create() const;
+    // The same, with its IObjectWithSite (both empty when either is missing).
+    struct SitedObject {
+        platform::ComRef<IControlInstaller> object;
+        platform::ComRef<IObjectWithSite> withSite;
+    };
+    SitedObject CreateWithSite() const;
 
 private:
     template <class Function>
@@ -70,6 +86,10 @@ private:
     std::wstring path_;
     platform::LoadedModule module_;
 };
+
+// The object's IObjectWithSite, through which a page's browser gives it its
+// site (fails the test when the object has none).
+platform::ComRef<IObjectWithSite> SiteHolder(IUnknown* object);
 
 // Registers the shipped DLL's type library for the lifetime of this object,
 // unless it was registered already (then it is left as it was).

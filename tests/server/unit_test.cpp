@@ -55,12 +55,11 @@ TEST(TerminationList, RunsTheMostRecentlyAddedFirstAndEmptiesTheList) {
     EXPECT_TRUE(g_ran.empty());
 }
 
-class UnitTest : public ::testing::Test {
+class UnitTest : public ApartmentTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
     void TearDown() override {
         FailNth(0);
-        CoUninitialize();
+        ApartmentTest::TearDown();
     }
 };
 

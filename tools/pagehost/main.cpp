@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/com_apartment.h"
 #include "server_ids.h"
 #include "tools/pagehost/options.h"
 #include "tools/pagehost/page_run.h"
@@ -38,15 +39,6 @@ bool ReadScript(const std::wstring& path, std::wstring& text) {
     return ok;
 }
 
-class ComApartment {
-public:
-    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() { if (SUCCEEDED(hr_)) CoUninitialize(); }
-    HRESULT status() const { return hr_; }
-private:
-    HRESULT hr_;
-};
-
 }  // namespace
 
 int main() {
@@ -65,9 +57,9 @@ int main() {
         std::fprintf(stderr, "pagehost: cannot read %s\n", pagehost::ToUtf8(options->script).c_str());
         return 2;
     }
-    const ComApartment apartment;
-    if (FAILED(apartment.status())) {
-        std::fprintf(stderr, "pagehost: COM did not start: 0x%08lX\n", static_cast<unsigned long>(apartment.status()));
+    const platform::ComApartment apartment;
+    if (FAILED(apartment.Status())) {
+        std::fprintf(stderr, "pagehost: COM did not start: 0x%08lX\n", static_cast<unsigned long>(apartment.Status()));
         return 2;
     }
     return static_cast<int>(pagehost::RunPage(*options, script, stdout, stderr));

@@ -4,8 +4,8 @@
 #include <ocidl.h>
 
 #include "platform/com_ref.h"
+#include "platform/owned_exception_info.h"
 #include "tools/browser_standin/browser_site.h"
-#include "tools/pagehost/exception_info.h"
 #include "tools/pagehost/page_object.h"
 #include "tools/pagehost/script_site.h"
 #include "tools/pagehost/text.h"
@@ -90,7 +90,7 @@ PageResult RunPage(const Options& options, const std::wstring& scriptText, std::
         return PageResult::SetupFailed;
     }
 
-    ExceptionInfo exception;
+    platform::OwnedExceptionInfo exception;
     hr = engine.parse->ParseScriptText(scriptText.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, nullptr,
                                        &exception);
     std::fflush(out);

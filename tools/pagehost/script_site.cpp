@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "tools/pagehost/exception_info.h"
+#include "platform/owned_exception_info.h"
 #include "tools/pagehost/text.h"
 
 namespace pagehost {
@@ -80,7 +80,7 @@ STDMETHODIMP ScriptSite::OnLeaveScript() { return S_OK; }
 STDMETHODIMP ScriptSite::OnScriptError(IActiveScriptError* error) {
     errorReported_ = true;
     if (error == nullptr) return S_OK;
-    ExceptionInfo info;
+    platform::OwnedExceptionInfo info;
     if (FAILED(error->GetExceptionInfo(&info))) info.Clear();
     if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
     DWORD context = 0;
