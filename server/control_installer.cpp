@@ -110,19 +110,24 @@ private:
     checking::ControlChecker checker_;
 };
 
-// The plain form. Apartment-bound: its count is a plain integer.
-class ControlInstaller final : public ControlInstallerCore {
-public:
+// What a client's object shares, in either form: it lives in COM task memory
+// and holds a lock on the module from its creation on. The module stays locked
+// until the object's members are gone, so the DLL can't be judged unloadable
+// while its code still runs for it.
+template <class Object>
+struct ModuleObject {
     static void* operator new(size_t size, const std::nothrow_t&) noexcept { return platform::TaskAlloc(size); }
     static void operator delete(void* block) noexcept { platform::TaskFree(block); }
 
-    // The module stays locked until the object's members are gone, so the
-    // DLL can't be judged unloadable while its code still runs for it.
-    static void Destroy(ControlInstaller* object) noexcept {
+    static void Destroy(Object* object) noexcept {
         delete object;
         TheModule().ReleaseLock();
     }
+};
 
+// The plain form. Apartment-bound: its count is a plain integer.
+class ControlInstaller final : public ControlInstallerCore, public ModuleObject<ControlInstaller> {
+public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
@@ -156,18 +161,10 @@ public:
 
 // The aggregate's inner IUnknown, through which the outer object controls the
 // embedded object's lifetime; it has its own count.
-class AggregateWrapper final : public IUnknown {
+class AggregateWrapper final : public IUnknown, public ModuleObject<AggregateWrapper> {
 public:
     explicit AggregateWrapper(IUnknown* outer) noexcept : contained_(outer) {}
     virtual ~AggregateWrapper() = default;
-
-    static void* operator new(size_t size, const std::nothrow_t&) noexcept { return platform::TaskAlloc(size); }
-    static void operator delete(void* block) noexcept { platform::TaskFree(block); }
-
-    static void Destroy(AggregateWrapper* wrapper) noexcept {
-        delete wrapper;
-        TheModule().ReleaseLock();
-    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
