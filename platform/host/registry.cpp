@@ -92,6 +92,17 @@ public:
 
     // ERROR_SUCCESS when the key was entered, else the call's answer.
     LONG Entered() const { return status_; }
+    // The same, after moving `at` down an existing subkey path.
+    LONG EnteredBelow(LPCSTR subKey) {
+        if (status_ != ERROR_SUCCESS) return status_;
+        std::vector<std::string_view> names;
+        if (const LONG code = SplitPath(subKey, false, names); code != ERROR_SUCCESS) return code;
+        for (const std::string_view name : names) {
+            at = at->Child(name);
+            if (!at) return ERROR_FILE_NOT_FOUND;
+        }
+        return ERROR_SUCCESS;
+    }
     // The same, and ERROR_ACCESS_DENIED when the handle lacks what the call needs.
     LONG Granted(REGSAM needed) const {
         if (status_ != ERROR_SUCCESS) return status_;
@@ -107,28 +118,14 @@ private:
     LONG status_ = ERROR_SUCCESS;
 };
 
-// Moves `at` down an existing subkey path.
-LONG OpenPath(LPCSTR subKey, std::shared_ptr<RegistryKey>& at) {
-    std::vector<std::string_view> names;
-    if (const LONG code = SplitPath(subKey, false, names); code != ERROR_SUCCESS) return code;
-    for (const std::string_view name : names) {
-        at = at->Child(name);
-        if (!at) return ERROR_FILE_NOT_FOUND;
-    }
-    return ERROR_SUCCESS;
-}
-
 }  // namespace
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     KeyCall call(Operation::Open, key);
-    LONG code = call.Entered();
-    if (code != ERROR_SUCCESS) return code;
-    std::shared_ptr<RegistryKey>& at = call.at;
-    if ((code = OpenPath(subKey, at)) != ERROR_SUCCESS) return code;
-    *result = NewHandle(call.state, std::move(at), access, platform::host::ThroughClasses(key));
+    if (const LONG code = call.EnteredBelow(subKey); code != ERROR_SUCCESS) return code;
+    *result = NewHandle(call.state, std::move(call.at), access, platform::host::ThroughClasses(key));
     return ERROR_SUCCESS;
 }
 
@@ -202,10 +199,8 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     KeyCall call(Operation::DeleteKey, key);
-    LONG code = call.Entered();
-    if (code != ERROR_SUCCESS) return code;
-    std::shared_ptr<RegistryKey>& at = call.at;
-    if ((code = OpenPath(subKey, at)) != ERROR_SUCCESS) return code;
+    if (const LONG code = call.EnteredBelow(subKey); code != ERROR_SUCCESS) return code;
+    const std::shared_ptr<RegistryKey>& at = call.at;
     if (at->permanent || !at->children.empty()) return ERROR_ACCESS_DENIED;
     if (auto parent = at->parent.lock()) parent->RemoveChild(at.get());
     at->deleted = true;
