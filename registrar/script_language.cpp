@@ -13,40 +13,22 @@ namespace {
 
 bool IsBlank(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 
-struct NamedRoot {
-    const char* name;
-    HKEY key;
-};
+// Each root key is known by a short and a long name.
+struct NamedRoot { const char* shortName; const char* longName; HKEY key; };
 
-// The short names first, then the long ones.
 const NamedRoot kRootKeys[] = {
-    {"HKCR", HKEY_CLASSES_ROOT},
-    {"HKCU", HKEY_CURRENT_USER},
-    {"HKLM", HKEY_LOCAL_MACHINE},
-    {"HKU", HKEY_USERS},
-    {"HKPD", HKEY_PERFORMANCE_DATA},
-    {"HKDD", HKEY_DYN_DATA},
-    {"HKCC", HKEY_CURRENT_CONFIG},
-    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-    {"HKEY_USERS", HKEY_USERS},
-    {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
-    {"HKEY_DYN_DATA", HKEY_DYN_DATA},
-    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+    {"HKCR", "HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    {"HKCU", "HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {"HKLM", "HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+    {"HKU", "HKEY_USERS", HKEY_USERS},
+    {"HKPD", "HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
+    {"HKDD", "HKEY_DYN_DATA", HKEY_DYN_DATA},
+    {"HKCC", "HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
 };
 
-struct ValueType {
-    const char* letter;
-    DWORD type;
-};
+struct ValueType { const char* letter; DWORD type; };
 
-const ValueType kValueTypes[] = {
-    {"S", REG_SZ},
-    {"M", REG_MULTI_SZ},
-    {"D", REG_DWORD},
-    {"B", REG_BINARY},
-};
+const ValueType kValueTypes[] = {{"S", REG_SZ}, {"M", REG_MULTI_SZ}, {"D", REG_DWORD}, {"B", REG_BINARY}};
 
 }  // namespace
 
@@ -206,7 +188,7 @@ int ScriptParser::HexDigitValue(char character) {
 
 HKEY ScriptParser::LookupRootKey(const char* name) {
     for (const NamedRoot& entry : kRootKeys) {
-        if (lstrcmpiA(name, entry.name) == 0) return entry.key;
+        if (lstrcmpiA(name, entry.shortName) == 0 || lstrcmpiA(name, entry.longName) == 0) return entry.key;
     }
     return nullptr;
 }

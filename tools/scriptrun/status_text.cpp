@@ -5,11 +5,9 @@
 namespace scriptrun {
 namespace {
 
-struct Known {
-    HRESULT status;
-    const char* name;
-    const char* meaning;
-};
+// A status or a registry code (both are LONG), its name and what it means to
+// someone who ran a script.
+struct Known { LONG value; const char* name; const char* meaning; };
 
 const Known kStatuses[] = {
     {S_OK, "S_OK", "the script ran to its end"},
@@ -22,13 +20,7 @@ const Known kStatuses[] = {
     {E_INVALIDARG, "E_INVALIDARG", "an invalid argument was passed"},
 };
 
-struct KnownCode {
-    LONG code;
-    const char* name;
-    const char* meaning;
-};
-
-const KnownCode kRegistryCodes[] = {
+const Known kRegistryCodes[] = {
     {ERROR_FILE_NOT_FOUND, "ERROR_FILE_NOT_FOUND", "a key or value does not exist"},
     {ERROR_ACCESS_DENIED, "ERROR_ACCESS_DENIED",
      "access denied; a key that still has subkeys the script does not list can't be deleted"},
@@ -47,13 +39,13 @@ StatusText DescribeStatus(HRESULT status) {
     char hex[16];
     std::snprintf(hex, sizeof(hex), "0x%08X", static_cast<unsigned>(status));
     for (const Known& known : kStatuses) {
-        if (known.status == status) return {std::string(hex) + " " + known.name, known.meaning};
+        if (known.value == status) return {std::string(hex) + " " + known.name, known.meaning};
     }
     const auto bits = static_cast<unsigned>(status);
     if ((bits & 0xFFFF0000u) == 0x80070000u) {
         const LONG code = static_cast<LONG>(bits & 0xFFFFu);
-        for (const KnownCode& known : kRegistryCodes) {
-            if (known.code == code) return {std::string(hex) + " HRESULT_FROM_WIN32(" + known.name + ")", known.meaning};
+        for (const Known& known : kRegistryCodes) {
+            if (known.value == code) return {std::string(hex) + " HRESULT_FROM_WIN32(" + known.name + ")", known.meaning};
         }
         return {std::string(hex) + " HRESULT_FROM_WIN32(" + std::to_string(code) + ")",
                 "system error " + std::to_string(code)};
