@@ -138,12 +138,7 @@ TEST_F(Answers, ClassesDisabledForTheBrowserAreNeverCreated) {
         fixtures::ScopedKey compatibility(HKEY_LOCAL_MACHINE,
                                           "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\" + guid);
 
-        struct Flags {
-            const char* what;
-            DWORD type;
-            DWORD value;
-            bool disabled;
-        };
+        struct Flags { const char* what; DWORD type; DWORD value; bool disabled; };
         // The disabled ones first: until a class is created, nothing loads the server.
         const Flags flags[] = {
             {"the kill bit", REG_DWORD, 0x00000400, true},

@@ -23,11 +23,7 @@ Answer AskFrom(const wchar_t* page, standin::SiteKind kind = standin::SiteKind::
     return hosted.IsValidControl(L"", L"");
 }
 
-struct Page {
-    std::wstring address;
-    bool allowed;
-    const char* reason;
-};
+struct Page { std::wstring address; bool allowed; const char* reason; };
 
 // The address as printable text for a failure message.
 std::string Shown(const std::wstring& address) {

@@ -24,11 +24,7 @@ protected:
 };
 
 TEST_F(PackageVersion, TheFourBytesOfTheValueWhateverItsType) {
-    struct Case {
-        DWORD type;
-        std::vector<BYTE> data;
-        const wchar_t* answer;
-    };
+    struct Case { DWORD type; std::vector<BYTE> data; const wchar_t* answer; };
     const Case cases[] = {
         {REG_DWORD, {0xFF, 0, 0, 0}, L"0x000000FF"},
         {REG_BINARY, {0xFF, 0, 0, 0}, L"0x000000FF"},              // the first byte is the lowest

@@ -18,12 +18,7 @@ using checking::BoundedAppend;
 using checking::BoundedFormat;
 
 TEST(BoundedAppend, FillsToTheLastCharacterAndNoFurther) {
-    struct Case {
-        const char* start;
-        const char* appended;
-        bool fits;
-        const char* result;
-    };
+    struct Case { const char* start; const char* appended; bool fits; const char* result; };
     // Capacity 8: seven characters and a terminator.
     const Case cases[] = {
         {"abc", "defg", true, "abcdefg"},   // exactly full
@@ -86,10 +81,7 @@ TEST(EqualsIgnoringAsciiCase, FoldsOnlyAsciiLetters) {
 }
 
 TEST(HostTextIsAllowed, JudgesTheLastTwoLabelsOfAPlainHostName) {
-    struct Case {
-        const char* host;
-        bool allowed;
-    };
+    struct Case { const char* host; bool allowed; };
     const Case cases[] = {
         {"www.talmoren.com", true},
         {"a.b.c.talmoren.com", true},
@@ -126,12 +118,7 @@ TEST(HostTextIsAllowed, JudgesTheLastTwoLabelsOfAPlainHostName) {
 }
 
 TEST(SplitPageAddress, FindsTheHostOfWebAddressesOnly) {
-    struct Case {
-        std::u16string address;
-        bool splits;
-        std::size_t hostStart, authorityEnd;
-        const char* host;
-    };
+    struct Case { std::u16string address; bool splits; std::size_t hostStart, authorityEnd; const char* host; };
     using namespace std::string_literals;
     const Case cases[] = {
         {u"http://www.talmoren.com/x", true, 7, 23, "www.talmoren.com"},
@@ -162,10 +149,7 @@ TEST(SplitPageAddress, FindsTheHostOfWebAddressesOnly) {
 }
 
 TEST(VersionText, FileVersionTakesTheFourHalvesInOrder) {
-    struct Case {
-        std::uint32_t ms, ls;
-        const char* text;
-    };
+    struct Case { std::uint32_t ms, ls; const char* text; };
     const Case cases[] = {
         {0x00010002u, 0x00030004u, "1.2.3.4"},
         {0x00010000u, 0x00000001u, "1.0.0.1"},

@@ -45,11 +45,7 @@ TEST(AutomationString, StoredLengthCountsEmbeddedNuls) {
 TEST(AutomationString, ConcatenationReadsNullAsEmptyAndKeepsEveryUnit) {
     platform::SystemString left(SysAllocString(OLESTR("ERR ")));
     platform::SystemString right(SysAllocStringLen(OLESTR("x\0y"), 3));
-    struct Case {
-        BSTR left;
-        BSTR right;
-        WideString joined;
-    };
+    struct Case { BSTR left; BSTR right; WideString joined; };
     const Case cases[] = {
         {left.Get(), right.Get(), WideString(OLESTR("ERR x\0y"), 7)},
         {nullptr, right.Get(), WideString(OLESTR("x\0y"), 3)},
@@ -77,10 +73,7 @@ TEST(GuidText, IsWrittenUpperCaseInBracesAndReadBack) {
 }
 
 TEST(GuidText, OnlyTheBracedFormIsAGuid) {
-    struct Case {
-        const OLECHAR* text;
-        bool parsed;
-    };
+    struct Case { const OLECHAR* text; bool parsed; };
     const Case cases[] = {
         {OLESTR("{3CB4DB0B-97F1-48D8-888E-EEA195ACB43B}"), true},
         {OLESTR("{3cb4db0b-97f1-48d8-888e-eea195acb43b}"), true},
@@ -108,11 +101,7 @@ TEST(GuidText, OnlyTheBracedFormIsAGuid) {
 }
 
 TEST(UnsignedNumberText, DecimalFromZeroTo4294967295) {
-    struct Case {
-        const OLECHAR* text;
-        HRESULT status;
-        ULONG number;
-    };
+    struct Case { const OLECHAR* text; HRESULT status; ULONG number; };
     const Case cases[] = {
         {OLESTR("0"), S_OK, 0},
         {OLESTR("1"), S_OK, 1},

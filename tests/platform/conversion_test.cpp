@@ -28,11 +28,7 @@ TEST(ConversionCodePage, IsTheThreadCodePageChosenOnceForEveryThread) {
 }
 
 TEST(ToNarrow, StopsAtTheFirstNulAndReadsNullAsEmpty) {
-    struct Case {
-        const char* what;
-        WideString wide;
-        std::string narrow;
-    };
+    struct Case { const char* what; WideString wide; std::string narrow; };
     const Case cases[] = {
         {"plain", OLESTR("{3CB4DB0B-97F1-48D8-888E-EEA195ACB43B}"), "{3CB4DB0B-97F1-48D8-888E-EEA195ACB43B}"},
         {"embedded NUL", WideString(OLESTR("ab\0cd"), 5), "ab"},
@@ -59,12 +55,7 @@ TEST(ToNarrow, ConvertsLongTextWhole) {
 }
 
 TEST(ToNarrowWithin, KeepsWholeCharactersWithinTheLimit) {
-    struct Case {
-        const char* what;
-        WideString wide;
-        std::size_t limit;
-        std::string narrow;
-    };
+    struct Case { const char* what; WideString wide; std::size_t limit; std::string narrow; };
     const WideString pair = {OLECHAR('a'), OLECHAR('b'), OLECHAR(0xD83D), OLECHAR(0xDE00), OLECHAR('c')};
     const Case cases[] = {
         {"shorter than the limit", OLESTR("abc"), 10, "abc"},
@@ -153,10 +144,7 @@ TEST(FailureBarrier, TurnsEveryExceptionIntoAStatus) {
 }
 
 TEST(HresultFromWin32, WrapsPositiveCodesAndPassesTheRest) {
-    struct Case {
-        LONG code;
-        HRESULT status;
-    };
+    struct Case { LONG code; HRESULT status; };
     const Case cases[] = {
         {0, S_OK},
         {ERROR_FILE_NOT_FOUND, static_cast<HRESULT>(0x80070002u)},

@@ -74,12 +74,7 @@ TEST_F(ModuleContract, NamesAndTypesAreNumbersOrCaseInsensitiveTexts) {
 TEST_F(ModuleContract, MissingResourcesSayWhatIsMissing) {
     const platform::LoadedModule file = LoadAsData(ModulePath());
     ASSERT_NE(file.Get(), nullptr);
-    struct Case {
-        const char* what;
-        LPCSTR name;
-        LPCSTR type;
-        DWORD error;
-    };
+    struct Case { const char* what; LPCSTR name; LPCSTR type; DWORD error; };
     const Case cases[] = {
         {"absent number", MAKEINTRESOURCEA(999), "REGISTRY", ERROR_RESOURCE_NAME_NOT_FOUND},
         {"number of another type", MAKEINTRESOURCEA(1), "REGISTRY", ERROR_RESOURCE_NAME_NOT_FOUND},

@@ -116,10 +116,7 @@ TEST_F(RegistryStore, SeedAndDumpShareOneTextForm) {
 }
 
 TEST_F(RegistryStore, MalformedSeedLinesAreReportedByNumber) {
-    struct Case {
-        const char* text;
-        const char* line;
-    };
+    struct Case { const char* text; const char* line; };
     const Case cases[] = {
         {"\"v\"=sz:\"x\"\n", "line 1:"},
         {"[HKCU\\A]\n\"v\"=sz:\"unclosed\n", "line 2:"},

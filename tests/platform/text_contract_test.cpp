@@ -14,11 +14,7 @@ namespace {
 int Sign(int value) { return (value > 0) - (value < 0); }
 
 TEST(NarrowText, CaseInsensitiveComparisonOfKeywordsAndNames) {
-    struct Case {
-        const char* left;
-        const char* right;
-        int sign;
-    };
+    struct Case { const char* left; const char* right; int sign; };
     const Case cases[] = {
         {"ForceRemove", "forceremove", 0}, {"NoRemove", "NOREMOVE", 0}, {"HKCR", "hkcr", 0},
         {"val", "Val", 0},                 {"s", "S", 0},               {"caf\xE9", "CAF\xC9", 0},

@@ -102,12 +102,7 @@ TEST(Tokens, SkipValueClauseReadsTheTokenAfterTheValue) {
 
 // ---- variable expansion -----------------------------------------------------
 
-struct ExpansionCase {
-    const char* name;
-    std::string text;
-    HRESULT status;
-    std::string expanded;
-};
+struct ExpansionCase { const char* name; std::string text; HRESULT status; std::string expanded; };
 
 class ExpansionTest : public ::testing::TestWithParam<ExpansionCase> {};
 
@@ -237,13 +232,7 @@ TEST(ProtectedNames, AreRecognisedInAnyCase) {
 
 // ---- the data each value type writes ---------------------------------------------
 
-struct DataCase {
-    const char* name;
-    DWORD type;
-    std::string text;
-    HRESULT status;
-    std::vector<BYTE> bytes;
-};
+struct DataCase { const char* name; DWORD type; std::string text; HRESULT status; std::vector<BYTE> bytes; };
 
 class ValueDataTest : public ::testing::TestWithParam<DataCase> {};
 

@@ -19,11 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
+struct ToolRun { int exitCode; std::string out; std::string err; };
 
 class ScriptRunTool : public ::testing::Test {
 protected:
@@ -86,11 +82,7 @@ TEST_F(ScriptRunTool, RegistersTheClassScriptAndUnregistersItFromTheDump) {
 }
 
 TEST_F(ScriptRunTool, FailingScriptsShowTheirStatusAndTheTakenBackTree) {
-    struct Case {
-        std::string script;
-        std::string status;
-        std::string tree;
-    };
+    struct Case { std::string script; std::string status; std::string tree; };
     const Case cases[] = {
         // The rollback stops where the text can't be read: A stays.
         {"HKCU { A { 'B\\C' } }", "0x80020009 DISP_E_EXCEPTION: ", "[HKEY_CURRENT_USER\\A]\n"},
@@ -211,10 +203,7 @@ TEST_F(ScriptRunTool, ScriptWithANulByteEndsThereWithAWarning) {
 TEST_F(ScriptRunTool, UnusableInputIsRefusedWithAMessage) {
     const std::string script = Put("ok.rgs", "HKCU { A }");
     const std::string badSeed = Put("bad.reg", "[HKCU\\A]\nnot a value line\n");
-    struct Case {
-        std::vector<std::string> arguments;
-        std::string message;
-    };
+    struct Case { std::vector<std::string> arguments; std::string message; };
     const Case cases[] = {
         {{}, "no mode given"},
         {{"install", script}, "unknown mode 'install'"},
@@ -278,10 +267,7 @@ TEST_F(ScriptRunTool, ModuleDefinesTheRegistrationVariables) {
         << registered.out;
 
     const std::string variables = Put("vars.rgs", "HKCU { M = s '%Module%' R = s '%Module_Raw%' }");
-    struct Case {
-        std::string module;
-        std::string tree;
-    };
+    struct Case { std::string module; std::string tree; };
     const Case cases[] = {
         {"C:\\it's.dll", "[HKEY_CURRENT_USER\\M]\n@=sz:\"C:\\\\it's.dll\"\n[HKEY_CURRENT_USER\\R]\n@=sz:\"C:\\\\it's.dll\"\n"},
         {"C:\\a''b.EXE",

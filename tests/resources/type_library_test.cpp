@@ -23,10 +23,7 @@ GUID Guid(const char* text) {
     return guid;
 }
 
-struct Documentation {
-    std::wstring name;
-    std::wstring help;
-};
+struct Documentation { std::wstring name; std::wstring help; };
 
 template <typename T>
 Documentation Document(T* owner, MEMBERID member) {
@@ -111,12 +108,7 @@ struct Parameter {
     bool out;  // BSTR* rather than BSTR
 };
 
-struct Method {
-    const wchar_t* name;
-    MEMBERID dispid;
-    std::vector<Parameter> parameters;
-    const wchar_t* help;
-};
+struct Method { const wchar_t* name; MEMBERID dispid; std::vector<Parameter> parameters; const wchar_t* help; };
 
 const Method kMethods[] = {
     {L"isValidControl",
