@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry_key.h"
 #include "registrar/update_registry.h"
 #include "registry_text.h"
 #include "script_module.h"
@@ -96,13 +97,15 @@ const std::vector<std::string>& Baseline() {
 }
 
 std::string DefaultValue(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+    platform::RegistryKey key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+        key.Detach();  // what a failed open leaves there is no key to close
+        return "<no key>";
+    }
     char data[1024] = {};
     DWORD size = sizeof(data) - 1;
     DWORD type = 0;
-    const LONG status = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
+    const LONG status = RegQueryValueExA(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     if (status != ERROR_SUCCESS || type != REG_SZ) return "<no text>";
     return data;
 }

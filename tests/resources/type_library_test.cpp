@@ -155,10 +155,7 @@ TEST_P(TypeLibrary, MethodsHaveTheirDispidsParametersAndHelp) {
         UINT count = 0;
         ASSERT_EQ(vtable->GetNames(method.dispid, names, 8, &count), S_OK);
         std::vector<std::wstring> got;
-        for (UINT i = 0; i < count; ++i) {
-            got.emplace_back(names[i], SysStringLen(names[i]));
-            SysFreeString(names[i]);
-        }
+        for (UINT i = 0; i < count; ++i) got.push_back(platform::SystemString(names[i]).Text());
         std::vector<std::wstring> expected = {method.name};
         for (const Parameter& parameter : method.parameters) expected.emplace_back(parameter.name);
         EXPECT_EQ(got, expected);
