@@ -1,6 +1,7 @@
 #include "server/class_factory.h"
 
 #include <atomic>
+#include <memory>
 #include <new>
 
 #include "platform/allocation.h"
@@ -80,15 +81,12 @@ private:
 HRESULT CreateClassObject(InstanceCreator creator, REFIID iid, void** object) noexcept {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
-    auto* classObject = new (std::nothrow) ClassObject(creator);
-    if (classObject == nullptr) return E_OUTOFMEMORY;
-    if (!classObject->Usable()) {
-        delete classObject;
-        return E_OUTOFMEMORY;
-    }
+    // Until a reference holds it, the object is this function's to delete.
+    std::unique_ptr<ClassObject> classObject(new (std::nothrow) ClassObject(creator));
+    if (!classObject || !classObject->Usable()) return E_OUTOFMEMORY;
     // The first reference taken here is the map's own (count 0 to 1): no lock.
     const HRESULT status = classObject->QueryInterface(iid, object);
-    if (FAILED(status)) delete classObject;
+    if (SUCCEEDED(status)) classObject.release();  // the reference owns it now
     return status;
 }
 
