@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/host/latin1.h"
-#include "platform/host/registry_tree.h"
+#include "platform/host/registry_state.h"
 #include "platform/quoted_bytes.h"
 
 namespace platform::registry_store {
