@@ -14,6 +14,7 @@
 #include "platform/win32.h"
 #ifndef _WIN32
 #include "platform/host/registry_store.h"
+#include "tests/platform/registry_handles.h"
 #endif
 
 namespace {
@@ -120,7 +121,7 @@ protected:
         EXPECT_EQ(DeleteTree(HKEY_CURRENT_USER, kScratch), ERROR_SUCCESS);
 #ifndef _WIN32
         // Every handle a case opened must be closed again.
-        EXPECT_EQ(platform::registry_store::OpenHandles(), 0u) << platform::registry_store::DescribeOpenHandles();
+        EXPECT_EQ(registry_handles::OpenHandles(), 0u) << registry_handles::DescribeOpenHandles();
 #endif
     }
     HKEY scratch() const { return scratch_.Get(); }
