@@ -18,8 +18,8 @@
 #include "server_ids.h"
 
 #ifndef _WIN32
-#include "platform/host/module_files.h"
 #include "platform/host/registry_store.h"
+#include "tests/platform/module_files.h"
 #endif
 
 namespace registrar_test {
@@ -112,7 +112,7 @@ protected:
     void SetUp() override {
 #ifndef _WIN32
         platform::registry_store::Reset();
-        platform::module_files::Reset();
+        module_files::Reset();
 #endif
         RemoveOurKeys();
         before_ = OurEntries();
