@@ -25,13 +25,10 @@ ModuleTable& Modules() {
 
 namespace {
 
-using platform::host::CopyResource;
-using platform::host::EqualFolded;
-using platform::host::Image;
-using platform::host::kProgramHandle;
-using platform::host::LoadedResource;
-using platform::host::Module;
-using platform::host::ModuleTable;
+namespace host = platform::host;
+using host::Image;
+using host::LoadedResource;
+using host::ModuleTable;
 
 using Lock = std::lock_guard<std::mutex>;
 
@@ -40,7 +37,7 @@ HMODULE Handle(std::uintptr_t value) { return reinterpret_cast<HMODULE>(value); 
 
 // The resources a module has now; null when it has none.
 const Image* ImageOf(ModuleTable& state, HMODULE module) {
-    if (module == nullptr || Value(module) == kProgramHandle) return nullptr;
+    if (module == nullptr || Value(module) == host::kProgramHandle) return nullptr;
     const auto found = state.modules.find(Value(module));
     if (found == state.modules.end()) return nullptr;
     if (!found->second.attached) return found->second.image.get();
@@ -73,7 +70,7 @@ ResourceKey KeyOf(LPCSTR text) {
 bool TypeMatches(const ResourceKey& key, const std::string& type) {
     const ResourceKey stored = KeyOf(type.c_str());
     if (key.numbered != stored.numbered) return false;
-    return key.numbered ? key.number == stored.number : EqualFolded(key.name, stored.name);
+    return key.numbered ? key.number == stored.number : host::EqualFolded(key.name, stored.name);
 }
 
 std::string_view FileName(std::string_view path) {
@@ -89,7 +86,7 @@ HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    ModuleTable& state = platform::host::Modules();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const auto found = state.files.find(path);
     if (found == state.files.end()) {
@@ -98,23 +95,23 @@ HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
     }
     if (!dataFile) {
         for (auto& [value, module] : state.modules) {
-            if (!module.attached && !module.dataFile && EqualFolded(module.path, found->first)) {
+            if (!module.attached && !module.dataFile && host::EqualFolded(module.path, found->first)) {
                 ++module.loads;
                 return Handle(value);
             }
         }
     }
     // Each load owns its copy of the resources, as a mapping of the file would.
-    Module module{found->first, false, dataFile, 1, std::make_shared<Image>()};
+    host::Module module{found->first, false, dataFile, 1, std::make_shared<Image>()};
     for (const LoadedResource& resource : *found->second)
-        module.image->push_back(CopyResource(resource.type, resource.id, resource.bytes.get(), resource.size));
+        module.image->push_back(host::CopyResource(resource.type, resource.id, resource.bytes.get(), resource.size));
     const std::uintptr_t value = state.TakeHandle() + (dataFile ? 1 : 0);
     state.modules.emplace(value, std::move(module));
     return Handle(value);
 }
 
 BOOL FreeLibrary(HMODULE module) {
-    ModuleTable& state = platform::host::Modules();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const auto found = state.modules.find(Value(module));
     if (found == state.modules.end() || found->second.attached) {
@@ -126,7 +123,7 @@ BOOL FreeLibrary(HMODULE module) {
 }
 
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
-    ModuleTable& state = platform::host::Modules();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const Image* image = ImageOf(state, module);
     if (image == nullptr || image->empty()) {
@@ -161,7 +158,7 @@ const LoadedResource* ResourceOf(ModuleTable& state, HMODULE module, HRSRC resou
 // the last error set, when the handle is not one.
 template <typename Read, typename Answer>
 Answer ReadResource(HMODULE module, HRSRC resource, Read read, Answer none) {
-    ModuleTable& state = platform::host::Modules();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const LoadedResource* found = ResourceOf(state, module, resource);
     if (found == nullptr) {
@@ -185,10 +182,10 @@ DWORD SizeofResource(HMODULE module, HRSRC resource) {
 LPVOID LockResource(HGLOBAL resource) { return resource; }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD capacity) {
-    ModuleTable& state = platform::host::Modules();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const std::string* known = nullptr;
-    if (module == nullptr || Value(module) == kProgramHandle) {
+    if (module == nullptr || Value(module) == host::kProgramHandle) {
         known = &state.programPath;
     } else if (const auto found = state.modules.find(Value(module));
                found != state.modules.end() && !found->second.dataFile) {
@@ -214,15 +211,15 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD capacity) {
 }
 
 HMODULE GetModuleHandleA(LPCSTR name) {
-    if (name == nullptr) return Handle(kProgramHandle);
+    if (name == nullptr) return Handle(host::kProgramHandle);
     std::string wanted(name);
     if (FileName(wanted).find('.') == std::string_view::npos) wanted += ".dll";
-    ModuleTable& state = platform::host::Modules();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const bool byPath = wanted.find_first_of("\\/") != std::string::npos;
     for (const auto& [value, module] : state.modules) {
         if (module.dataFile) continue;
-        if (byPath ? EqualFolded(module.path, wanted) : EqualFolded(FileName(module.path), wanted))
+        if (byPath ? host::EqualFolded(module.path, wanted) : host::EqualFolded(FileName(module.path), wanted))
             return Handle(value);
     }
     SetLastError(ERROR_MOD_NOT_FOUND);
