@@ -1,4 +1,4 @@
-// Module files, loaded modules and their resources: see module_files.h.
+// Module files, loaded modules and their resources: see module_table.h.
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -6,20 +6,9 @@
 #include <string_view>
 
 #include "platform/host/latin1.h"
-#include "platform/host/module_files.h"
+#include "platform/host/module_table.h"
 
-namespace {
-
-using platform::host::EqualFolded;
-
-struct LoadedResource {
-    std::string type;
-    WORD id = 0;
-    std::unique_ptr<BYTE[]> bytes;  // exactly `size` bytes: reading past them is caught
-    DWORD size = 0;
-};
-
-using Image = std::vector<LoadedResource>;
+namespace platform::host {
 
 LoadedResource CopyResource(const std::string& type, WORD id, const BYTE* bytes, std::size_t size) {
     LoadedResource copy{type, id, std::make_unique<BYTE[]>(size), static_cast<DWORD>(size)};
@@ -27,35 +16,19 @@ LoadedResource CopyResource(const std::string& type, WORD id, const BYTE* bytes,
     return copy;
 }
 
-struct Module {
-    std::string path;
-    bool attached = false;  // runs in the process; never freed
-    bool dataFile = false;
-    unsigned loads = 0;             // FreeLibrary calls still owed
-    std::shared_ptr<Image> image;  // loaded modules only
-};
-
-struct FoldedLess {
-    bool operator()(const std::string& a, const std::string& b) const {
-        return platform::host::CompareFolded(a, b) < 0;
-    }
-};
-
-constexpr const char* kProgramPath = "C:\\tervagon\\host.exe";
-constexpr std::uintptr_t kProgramHandle = 0x400000;
-
-struct ModuleState {
-    std::mutex lock;
-    std::map<std::string, std::shared_ptr<Image>, FoldedLess> files;
-    std::map<std::uintptr_t, Module> modules;
-    std::uintptr_t nextHandle = 0x10000000;
-    std::string programPath = kProgramPath;
-};
-
-ModuleState& State() {
-    static ModuleState state;
-    return state;
+ModuleTable& Modules() {
+    static ModuleTable table;
+    return table;
 }
+
+}  // namespace platform::host
+
+namespace {
+
+namespace host = platform::host;
+using host::Image;
+using host::LoadedResource;
+using host::ModuleTable;
 
 using Lock = std::lock_guard<std::mutex>;
 
@@ -63,8 +36,8 @@ std::uintptr_t Value(HMODULE module) { return reinterpret_cast<std::uintptr_t>(m
 HMODULE Handle(std::uintptr_t value) { return reinterpret_cast<HMODULE>(value); }
 
 // The resources a module has now; null when it has none.
-const Image* ImageOf(ModuleState& state, HMODULE module) {
-    if (module == nullptr || Value(module) == kProgramHandle) return nullptr;
+const Image* ImageOf(ModuleTable& state, HMODULE module) {
+    if (module == nullptr || Value(module) == host::kProgramHandle) return nullptr;
     const auto found = state.modules.find(Value(module));
     if (found == state.modules.end()) return nullptr;
     if (!found->second.attached) return found->second.image.get();
@@ -97,7 +70,7 @@ ResourceKey KeyOf(LPCSTR text) {
 bool TypeMatches(const ResourceKey& key, const std::string& type) {
     const ResourceKey stored = KeyOf(type.c_str());
     if (key.numbered != stored.numbered) return false;
-    return key.numbered ? key.number == stored.number : EqualFolded(key.name, stored.name);
+    return key.numbered ? key.number == stored.number : host::EqualFolded(key.name, stored.name);
 }
 
 std::string_view FileName(std::string_view path) {
@@ -113,7 +86,7 @@ HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    ModuleState& state = State();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const auto found = state.files.find(path);
     if (found == state.files.end()) {
@@ -122,24 +95,23 @@ HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
     }
     if (!dataFile) {
         for (auto& [value, module] : state.modules) {
-            if (!module.attached && !module.dataFile && EqualFolded(module.path, found->first)) {
+            if (!module.attached && !module.dataFile && host::EqualFolded(module.path, found->first)) {
                 ++module.loads;
                 return Handle(value);
             }
         }
     }
     // Each load owns its copy of the resources, as a mapping of the file would.
-    Module module{found->first, false, dataFile, 1, std::make_shared<Image>()};
+    host::Module module{found->first, false, dataFile, 1, std::make_shared<Image>()};
     for (const LoadedResource& resource : *found->second)
-        module.image->push_back(CopyResource(resource.type, resource.id, resource.bytes.get(), resource.size));
-    const std::uintptr_t value = state.nextHandle + (dataFile ? 1 : 0);
-    state.nextHandle += 0x10000;
+        module.image->push_back(host::CopyResource(resource.type, resource.id, resource.bytes.get(), resource.size));
+    const std::uintptr_t value = state.TakeHandle() + (dataFile ? 1 : 0);
     state.modules.emplace(value, std::move(module));
     return Handle(value);
 }
 
 BOOL FreeLibrary(HMODULE module) {
-    ModuleState& state = State();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const auto found = state.modules.find(Value(module));
     if (found == state.modules.end() || found->second.attached) {
@@ -151,7 +123,7 @@ BOOL FreeLibrary(HMODULE module) {
 }
 
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
-    ModuleState& state = State();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const Image* image = ImageOf(state, module);
     if (image == nullptr || image->empty()) {
@@ -174,7 +146,7 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
 namespace {
 
 // The resource an HRSRC names, when it belongs to the module.
-const LoadedResource* ResourceOf(ModuleState& state, HMODULE module, HRSRC resource) {
+const LoadedResource* ResourceOf(ModuleTable& state, HMODULE module, HRSRC resource) {
     const Image* image = ImageOf(state, module);
     if (image == nullptr || resource == nullptr) return nullptr;
     for (const LoadedResource& candidate : *image)
@@ -186,7 +158,7 @@ const LoadedResource* ResourceOf(ModuleState& state, HMODULE module, HRSRC resou
 // the last error set, when the handle is not one.
 template <typename Read, typename Answer>
 Answer ReadResource(HMODULE module, HRSRC resource, Read read, Answer none) {
-    ModuleState& state = State();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const LoadedResource* found = ResourceOf(state, module, resource);
     if (found == nullptr) {
@@ -210,10 +182,10 @@ DWORD SizeofResource(HMODULE module, HRSRC resource) {
 LPVOID LockResource(HGLOBAL resource) { return resource; }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD capacity) {
-    ModuleState& state = State();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const std::string* known = nullptr;
-    if (module == nullptr || Value(module) == kProgramHandle) {
+    if (module == nullptr || Value(module) == host::kProgramHandle) {
         known = &state.programPath;
     } else if (const auto found = state.modules.find(Value(module));
                found != state.modules.end() && !found->second.dataFile) {
@@ -239,82 +211,17 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD capacity) {
 }
 
 HMODULE GetModuleHandleA(LPCSTR name) {
-    if (name == nullptr) return Handle(kProgramHandle);
+    if (name == nullptr) return Handle(host::kProgramHandle);
     std::string wanted(name);
     if (FileName(wanted).find('.') == std::string_view::npos) wanted += ".dll";
-    ModuleState& state = State();
+    ModuleTable& state = host::Modules();
     Lock lock(state.lock);
     const bool byPath = wanted.find_first_of("\\/") != std::string::npos;
     for (const auto& [value, module] : state.modules) {
         if (module.dataFile) continue;
-        if (byPath ? EqualFolded(module.path, wanted) : EqualFolded(FileName(module.path), wanted))
+        if (byPath ? host::EqualFolded(module.path, wanted) : host::EqualFolded(FileName(module.path), wanted))
             return Handle(value);
     }
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
 }
-
-namespace platform::module_files {
-
-void PutFile(const std::string& path, std::vector<Resource> resources) {
-    ModuleState& state = State();
-    Lock lock(state.lock);
-    auto image = std::make_shared<Image>();
-    for (const Resource& resource : resources)
-        image->push_back(CopyResource(resource.type, resource.id, reinterpret_cast<const BYTE*>(resource.bytes.data()),
-                                      resource.bytes.size()));
-    state.files[path] = std::move(image);
-}
-
-bool RemoveFile(const std::string& path) {
-    ModuleState& state = State();
-    Lock lock(state.lock);
-    return state.files.erase(path) != 0;
-}
-
-HMODULE AttachModule(const std::string& path) {
-    ModuleState& state = State();
-    Lock lock(state.lock);
-    const std::uintptr_t value = state.nextHandle;
-    state.nextHandle += 0x10000;
-    state.modules.emplace(value, Module{path, true, false, 0, nullptr});
-    return Handle(value);
-}
-
-bool SetModuleFileName(HMODULE module, const std::string& path) {
-    ModuleState& state = State();
-    Lock lock(state.lock);
-    if (module == nullptr || Value(module) == kProgramHandle) {
-        state.programPath = path;
-        return true;
-    }
-    const auto found = state.modules.find(Value(module));
-    if (found == state.modules.end() || !found->second.attached) return false;
-    found->second.path = path;
-    return true;
-}
-
-void DetachModule(HMODULE module) {
-    ModuleState& state = State();
-    Lock lock(state.lock);
-    const auto found = state.modules.find(Value(module));
-    if (found != state.modules.end() && found->second.attached) state.modules.erase(found);
-}
-
-std::size_t LoadedModules() {
-    ModuleState& state = State();
-    Lock lock(state.lock);
-    std::size_t count = 0;
-    for (const auto& [value, module] : state.modules) count += module.attached ? 0 : 1;
-    return count;
-}
-
-void Reset() {
-    ModuleState& state = State();
-    Lock lock(state.lock);
-    state.files.clear();
-    state.modules.clear();
-    state.programPath = kProgramPath;
-}
-
-}  // namespace platform::module_files

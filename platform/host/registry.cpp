@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/host/registry_tree.h"
+#include "platform/host/registry_state.h"
 
 using platform::host::kMaxKeyNameLength;
 using platform::host::OpenHandle;

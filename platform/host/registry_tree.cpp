@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/host/latin1.h"
+#include "platform/host/registry_state.h"
 
 namespace platform::host {
 namespace {
@@ -99,12 +100,21 @@ int RootIndex(HKEY key) {
 
 const char* RootName(int index) { return kRootNames[index]; }
 
+std::recursive_mutex& RegistryLock() { return Registry().lock; }
+
+std::shared_ptr<RegistryKey> RootKey(int index) {
+    RegistryState& state = Registry();
+    return index == kClassesRoot ? state.classes : state.roots[static_cast<std::size_t>(index)];
+}
+
+const std::map<std::uintptr_t, OpenHandle>& HandleTable() { return Registry().handles; }
+
 std::shared_ptr<RegistryKey> ResolveKey(HKEY key, REGSAM* access, LONG* code) {
     RegistryState& state = Registry();
     const int root = RootIndex(key);
     if (root >= 0) {
         *access = KEY_ALL_ACCESS;
-        return root == kClassesRoot ? state.classes : state.roots[root];
+        return RootKey(root);
     }
     const auto found = state.handles.find(reinterpret_cast<std::uintptr_t>(key));
     if (found == state.handles.end()) {

@@ -1,9 +1,10 @@
-// The stand-in registry's data: a tree of keys per predefined root, the table
-// of open handles and the armed failures, all behind one lock. Shared by the
-// registry functions and the store's test support; nothing else includes it.
+// The stand-in registry's tree: a tree of keys per predefined root, and the
+// table of open handles, behind the one lock that every registry call holds.
+// This is what code outside the registry functions (the text form in
+// tools/registry_text, the tests' handle accounting) may see of the registry;
+// the rest of its state is in registry_state.h.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -12,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/host/registry_store.h"
 #include "platform/win32.h"
 
 namespace platform::host {
@@ -52,32 +52,20 @@ struct OpenHandle {
 constexpr std::size_t kRootCount = 7;
 constexpr std::size_t kMaxKeyNameLength = 255;
 
-struct RegistryState {
-    std::recursive_mutex lock;
-    std::array<std::shared_ptr<RegistryKey>, kRootCount> roots;
-    std::shared_ptr<RegistryKey> classes;  // HKEY_LOCAL_MACHINE\SOFTWARE\Classes
-    std::map<std::uintptr_t, OpenHandle> handles;
-    std::uintptr_t nextHandle = 0x1000;
-    registry_store::CallFilter filter = nullptr;
-
-    RegistryState() { Clear(); }
-    void Clear();
-    // True when the call filter refuses this call of the operation; *code gets its answer.
-    bool Refused(registry_store::Operation operation, LONG* code) const;
-};
-
-RegistryState& Registry();
-
 // Index 0..6 of a predefined root handle, or -1.
 int RootIndex(HKEY key);
 // "HKEY_CLASSES_ROOT" ... for index 0..6.
 const char* RootName(int index);
-// The key a predefined root or an open handle stands for; null with *code set otherwise.
-// Caller holds the lock.
-std::shared_ptr<RegistryKey> ResolveKey(HKEY key, REGSAM* access, LONG* code);
-// Whether a predefined root or an open handle reaches its key through HKEY_CLASSES_ROOT.
-bool ThroughClasses(HKEY key);
 // "root\a\b" for a live key, for messages.
 std::string KeyPath(const RegistryKey& key);
+
+// The lock every registry call holds for the whole call. Whoever walks or
+// changes the tree holds it too.
+std::recursive_mutex& RegistryLock();
+// The key of the predefined root with index 0..6; the one of HKEY_CLASSES_ROOT
+// is HKEY_LOCAL_MACHINE\SOFTWARE\Classes. Caller holds the lock.
+std::shared_ptr<RegistryKey> RootKey(int index);
+// The open handles by handle value. Caller holds the lock.
+const std::map<std::uintptr_t, OpenHandle>& HandleTable();
 
 }  // namespace platform::host

@@ -13,7 +13,7 @@
 #include "platform/win32.h"
 #include "tests/wine_path.h"
 #ifndef _WIN32
-#include "platform/host/module_files.h"
+#include "tests/platform/module_files.h"
 #endif
 
 namespace {
@@ -33,8 +33,8 @@ class ModuleContract : public ::testing::Test {
 protected:
     void SetUp() override {
 #ifndef _WIN32
-        platform::module_files::Reset();
-        platform::module_files::PutFile(ModulePath(), {{"REGISTRY", 101, std::string(kScriptStart) + "}\r\n"},
+        module_files::Reset();
+        module_files::PutFile(ModulePath(), {{"REGISTRY", 101, std::string(kScriptStart) + "}\r\n"},
                                                        {"REGISTRY", 102, std::string(kScriptStart) + "}\r\n"},
                                                        {"TYPELIB", 1, "MSFT"}});
 #endif

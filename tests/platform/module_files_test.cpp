@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "platform/host/module_files.h"
 #include "platform/win32.h"
+#include "tests/platform/module_files.h"
 
 namespace {
 
-namespace files = platform::module_files;
+namespace files = module_files;
 
 constexpr const char* kPath = "C:\\Program Files\\Tervagon\\Tervagon.DLL";
 

@@ -15,6 +15,7 @@
 #include "tests/registrar/registry_text.h"
 #ifndef _WIN32
 #include "platform/host/registry_store.h"
+#include "tests/platform/registry_handles.h"
 #endif
 
 namespace {
@@ -107,7 +108,7 @@ protected:
         EXPECT_EQ(DeleteTree(HKEY_CURRENT_USER, kScratch), ERROR_SUCCESS);
 #ifndef _WIN32
         // Every handle a case opened must be closed again.
-        EXPECT_EQ(platform::registry_store::OpenHandles(), 0u) << platform::registry_store::DescribeOpenHandles();
+        EXPECT_EQ(registry_handles::OpenHandles(), 0u) << registry_handles::DescribeOpenHandles();
 #endif
     }
     HKEY scratch() const { return scratch_.Get(); }

@@ -10,16 +10,20 @@
 #include "platform/host/registry_store.h"
 #include "platform/win32.h"
 #include "tests/platform/registry_failures.h"
+#include "tests/platform/registry_handles.h"
+#include "tools/registry_text/text_form.h"
 
 namespace {
 
 namespace store = platform::registry_store;
+namespace listing = registry_text;
+namespace handles = registry_handles;
 
 class RegistryStore : public ::testing::Test {
 protected:
     void SetUp() override { store::Reset(); }
     void TearDown() override {
-        EXPECT_EQ(store::OpenHandles(), 0u) << store::DescribeOpenHandles();
+        EXPECT_EQ(handles::OpenHandles(), 0u) << handles::DescribeOpenHandles();
         store::Reset();
     }
 };
@@ -43,23 +47,23 @@ TEST_F(RegistryStore, ClassesRootIsTheMachinesClassesKey) {
     EXPECT_EQ(RegQueryValueExA(read, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size), ERROR_SUCCESS);
     EXPECT_STREQ(path, "C:\\x.ocx");
     RegCloseKey(read);
-    EXPECT_EQ(store::Dump(),
+    EXPECT_EQ(listing::Dump(),
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID]\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{X}]\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{X}\\InprocServer32]\n"
               "@=sz:\"C:\\\\x.ocx\"\n");
-    EXPECT_EQ(store::Dump(HKEY_CLASSES_ROOT, "clsid\\{x}"),
+    EXPECT_EQ(listing::Dump(HKEY_CLASSES_ROOT, "clsid\\{x}"),
               "[HKEY_CLASSES_ROOT\\CLSID\\{X}]\n"
               "[HKEY_CLASSES_ROOT\\CLSID\\{X}\\InprocServer32]\n"
               "@=sz:\"C:\\\\x.ocx\"\n");
-    EXPECT_EQ(store::Dump(HKEY_CLASSES_ROOT, "NoSuchKey"), "");
+    EXPECT_EQ(listing::Dump(HKEY_CLASSES_ROOT, "NoSuchKey"), "");
 }
 
 TEST_F(RegistryStore, FreshStoreDumpsAsNothingAndItsMachineKeysStay) {
-    EXPECT_EQ(store::Dump(), "");
+    EXPECT_EQ(listing::Dump(), "");
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, ""), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(store::Dump(), "");
+    EXPECT_EQ(listing::Dump(), "");
 }
 
 // Seeded in any order and spelling; dumped sorted, in the one canonical form.
@@ -90,8 +94,8 @@ constexpr const char* kCanonical =
 
 TEST_F(RegistryStore, SeedAndDumpShareOneTextForm) {
     std::string error;
-    ASSERT_TRUE(store::Seed(kSeed, &error)) << error;
-    EXPECT_EQ(store::Dump(), kCanonical);
+    ASSERT_TRUE(listing::Seed(kSeed, &error)) << error;
+    EXPECT_EQ(listing::Dump(), kCanonical);
     // What was seeded is what the registry functions read.
     HKEY alpha = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Alpha", 0, KEY_READ, &alpha), ERROR_SUCCESS);
@@ -109,10 +113,10 @@ TEST_F(RegistryStore, SeedAndDumpShareOneTextForm) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), std::string("quote \" backslash \\ byte \xE9", 27));
     RegCloseKey(alpha);
     // The dump seeds an identical store.
-    const std::string dumped = store::Dump();
+    const std::string dumped = listing::Dump();
     store::Reset();
-    ASSERT_TRUE(store::Seed(dumped, &error)) << error;
-    EXPECT_EQ(store::Dump(), dumped);
+    ASSERT_TRUE(listing::Seed(dumped, &error)) << error;
+    EXPECT_EQ(listing::Dump(), dumped);
 }
 
 TEST_F(RegistryStore, MalformedSeedLinesAreReportedByNumber) {
@@ -139,23 +143,23 @@ TEST_F(RegistryStore, MalformedSeedLinesAreReportedByNumber) {
     for (const Case& c : cases) {
         store::Reset();
         std::string error;
-        EXPECT_FALSE(store::Seed(c.text, &error)) << c.text;
+        EXPECT_FALSE(listing::Seed(c.text, &error)) << c.text;
         EXPECT_EQ(error.rfind(c.line, 0), 0u) << c.text << " -> " << error;
     }
     const std::string tooLong = "[HKCU\\" + std::string(256, 'k') + "]\n";
-    EXPECT_FALSE(store::Seed(tooLong));
+    EXPECT_FALSE(listing::Seed(tooLong));
 }
 
 TEST_F(RegistryStore, OpenHandlesAreCountedAndResetInvalidatesThem) {
     HKEY first = CreateKey(HKEY_CURRENT_USER, "Software\\A");
     HKEY second = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\A", 0, KEY_READ, &second), ERROR_SUCCESS);
-    EXPECT_EQ(store::OpenHandles(), 2u);
-    EXPECT_NE(store::DescribeOpenHandles().find("HKEY_CURRENT_USER\\Software\\A"), std::string::npos);
+    EXPECT_EQ(handles::OpenHandles(), 2u);
+    EXPECT_NE(handles::DescribeOpenHandles().find("HKEY_CURRENT_USER\\Software\\A"), std::string::npos);
     EXPECT_EQ(RegCloseKey(first), ERROR_SUCCESS);
-    EXPECT_EQ(store::OpenHandles(), 1u);
+    EXPECT_EQ(handles::OpenHandles(), 1u);
     store::Reset();
-    EXPECT_EQ(store::OpenHandles(), 0u);
+    EXPECT_EQ(handles::OpenHandles(), 0u);
     EXPECT_EQ(RegCloseKey(second), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegSetValueExA(second, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2), ERROR_INVALID_HANDLE);
 }
@@ -245,7 +249,7 @@ TEST_F(RegistryStore, InjectedFailureHitsTheChosenCallOnly) {
 
     registry_failures::FailNth(store::Operation::Close, 1, ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(store::OpenHandles(), 1u);  // a failed close leaves the handle open
+    EXPECT_EQ(handles::OpenHandles(), 1u);  // a failed close leaves the handle open
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
     registry_failures::FailNth(store::Operation::Open, 3, ERROR_ACCESS_DENIED);
@@ -272,17 +276,17 @@ TEST_F(RegistryStore, AsWrittenDumpListsClassesWritesUnderTheRootUsed) {
         "\"m\"=sz:\"1\"\n"
         "[HKEY_CLASSES_ROOT\\Shared\\ViaClasses]\n"
         "\"c\"=sz:\"2\"\n";
-    EXPECT_EQ(store::DumpAsWritten(), asWritten);
-    EXPECT_EQ(store::Dump(),
+    EXPECT_EQ(listing::DumpAsWritten(), asWritten);
+    EXPECT_EQ(listing::Dump(),
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Shared]\n"
               "\"m\"=sz:\"1\"\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Shared\\ViaClasses]\n"
               "\"c\"=sz:\"2\"\n");
-    const std::string plain = store::Dump();
+    const std::string plain = listing::Dump();
     store::Reset();
-    ASSERT_TRUE(store::Seed(asWritten));
-    EXPECT_EQ(store::DumpAsWritten(), asWritten);
-    EXPECT_EQ(store::Dump(), plain);
+    ASSERT_TRUE(listing::Seed(asWritten));
+    EXPECT_EQ(listing::DumpAsWritten(), asWritten);
+    EXPECT_EQ(listing::Dump(), plain);
 }
 
 // Everything in the store as read back through the registry functions, bytes
@@ -355,12 +359,12 @@ TEST_F(RegistryStore, EveryDumpSeedsBackToTheSameTree) {
         }
         const std::string listed = ListStore();
         for (const bool asWritten : {false, true}) {
-            const std::string dumped = asWritten ? store::DumpAsWritten() : store::Dump();
+            const std::string dumped = asWritten ? listing::DumpAsWritten() : listing::Dump();
             store::Reset();
             std::string error;
-            ASSERT_TRUE(store::Seed(dumped, &error)) << error << "\n" << dumped;
+            ASSERT_TRUE(listing::Seed(dumped, &error)) << error << "\n" << dumped;
             ASSERT_EQ(ListStore(), listed) << dumped;
-            EXPECT_EQ(asWritten ? store::DumpAsWritten() : store::Dump(), dumped);
+            EXPECT_EQ(asWritten ? listing::DumpAsWritten() : listing::Dump(), dumped);
         }
     }
 }

@@ -14,6 +14,8 @@
 #include "platform/host/registry_store.h"
 #include "registrar/script_parser.h"
 #include "registrar/script_registrar.h"
+#include "tests/platform/registry_handles.h"
+#include "tools/registry_text/text_form.h"
 
 namespace {
 
@@ -26,9 +28,9 @@ const char kSeed[] =
     "\"n\"=dword:00000001\n";
 
 void CheckHandlesClosed(const char* run) {
-    if (platform::registry_store::OpenHandles() != 0) {
+    if (registry_handles::OpenHandles() != 0) {
         std::fprintf(stderr, "%s run left keys open:\n%s", run,
-                     platform::registry_store::DescribeOpenHandles().c_str());
+                     registry_handles::DescribeOpenHandles().c_str());
         std::abort();
     }
 }
@@ -54,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
 
     platform::registry_store::Reset();
-    if (!platform::registry_store::Seed(kSeed)) std::abort();
+    if (!registry_text::Seed(kSeed)) std::abort();
     registrar::ScriptRegistrar variables;
     variables.AddVariable(OLESTR("APPID"), OLESTR("{C3DBC3A4-D47E-4AA0-A1FF-9FBBC723ED55}"));
     variables.AddVariable(OLESTR("Module"), OLESTR("C:\\dir\\it''s.dll"));

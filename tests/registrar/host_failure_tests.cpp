@@ -9,13 +9,13 @@
 
 #include "platform/allocation.h"
 #include "platform/conversion.h"
-#include "platform/host/module_files.h"
 #include "platform/host/registry_store.h"
 #include "registrar/script_registrar.h"
 #include "registrar/update_registry.h"
 #include "registry_text.h"
 #include "script_module.h"
 #include "script_run.h"
+#include "tests/platform/module_files.h"
 #include "tests/platform/registry_failures.h"
 
 namespace registrar_test {
@@ -93,18 +93,18 @@ class ModuleFileTest : public RegistryTest {
 protected:
     void SetUp() override {
         RegistryTest::SetUp();
-        platform::module_files::Reset();
+        module_files::Reset();
     }
     void TearDown() override {
-        EXPECT_EQ(platform::module_files::LoadedModules(), 0u) << "a module file was left open";
+        EXPECT_EQ(module_files::LoadedModules(), 0u) << "a module file was left open";
         RegistryTest::TearDown();
     }
 
     // A module file whose REGISTRY 200 writes the two path variables.
     static HMODULE PutEchoModule(const std::string& path) {
-        platform::module_files::PutFile(
+        module_files::PutFile(
             path, {{"REGISTRY", 200, InTestKey("val module = s '%MODULE%' val raw = s '%Module_Raw%'")}});
-        return platform::module_files::AttachModule(path);
+        return module_files::AttachModule(path);
     }
 };
 
@@ -130,7 +130,7 @@ TEST_F(ModuleFileTest, TheProgramsPathIsWrappedInModuleOnly) {
 TEST_F(ModuleFileTest, LargeScriptIsCopiedToTheHeapAndReleased) {
     std::string body;
     for (int i = 0; i < 100; ++i) body += "K" + std::to_string(i) + " = s '%APPID%'\r\n";
-    platform::module_files::PutFile("C:\\big.dll", {{"REGISTRY", 7, InTestKey(body)}});
+    module_files::PutFile("C:\\big.dll", {{"REGISTRY", 7, InTestKey(body)}});
     registrar::ScriptRegistrar owner;
     ASSERT_EQ(owner.AddVariable(OLESTR("APPID"), OLESTR("{x}")), S_OK);
     // The copy is the first allocation of the run, the expansion buffer the second.
@@ -148,7 +148,7 @@ TEST_F(ModuleFileTest, LargeScriptIsCopiedToTheHeapAndReleased) {
 }
 
 TEST_F(ModuleFileTest, ResourceFailuresGiveTheLoadersCodes) {
-    platform::module_files::PutFile("C:\\m.dll", {{"REGISTRY", 1, "HKCU { x }"}});
+    module_files::PutFile("C:\\m.dll", {{"REGISTRY", 1, "HKCU { x }"}});
     registrar::ScriptRegistrar owner;
     EXPECT_EQ(HresultText(owner.RegisterScriptResource(OLESTR("C:\\absent.dll"), 1, OLESTR("REGISTRY"))),
               HresultText(HresultFromWin32(ERROR_FILE_NOT_FOUND)));

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/host/module_files.h"
 #include "script_module.h"
+#include "tests/platform/module_files.h"
 
 namespace registrar_test {
 namespace {
@@ -17,7 +17,7 @@ std::string ReadFile(const char* path) {
     return bytes.str();
 }
 
-std::vector<platform::module_files::Resource> ServerScripts() {
+std::vector<module_files::Resource> ServerScripts() {
     return {{"REGISTRY", 101, ReadFile(TERVAGON_SCRIPT101)}, {"REGISTRY", 102, ReadFile(TERVAGON_SCRIPT102)}};
 }
 
@@ -26,19 +26,19 @@ std::vector<platform::module_files::Resource> ServerScripts() {
 std::string ModuleDirectory() { return "C:\\tervagon-registrar-tests"; }
 
 ScriptModuleFile::ScriptModuleFile(const std::string& path) : path_(path) {
-    platform::module_files::PutFile(path, ServerScripts());
-    handle_ = platform::module_files::AttachModule(path);
+    module_files::PutFile(path, ServerScripts());
+    handle_ = module_files::AttachModule(path);
 }
 
 ScriptModuleFile::~ScriptModuleFile() {
-    platform::module_files::DetachModule(handle_);
-    platform::module_files::RemoveFile(path_);
+    module_files::DetachModule(handle_);
+    module_files::RemoveFile(path_);
 }
 
 void GiveTheProgramTheScripts() {
     char program[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, program, MAX_PATH);
-    platform::module_files::PutFile(std::string(program, length), ServerScripts());
+    module_files::PutFile(std::string(program, length), ServerScripts());
 }
 
 }  // namespace registrar_test

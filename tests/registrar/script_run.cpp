@@ -8,6 +8,7 @@
 
 #ifndef _WIN32
 #include "platform/host/registry_store.h"
+#include "tests/platform/registry_handles.h"
 #endif
 
 namespace registrar_test {
@@ -59,7 +60,7 @@ void RegistryTest::SetUp() {
 void RegistryTest::TearDown() {
 #ifndef _WIN32
     // Every key the walk opened has been closed again, on every road.
-    EXPECT_EQ(platform::registry_store::OpenHandles(), 0u) << platform::registry_store::DescribeOpenHandles();
+    EXPECT_EQ(registry_handles::OpenHandles(), 0u) << registry_handles::DescribeOpenHandles();
 #endif
     RemoveTree(HKEY_CURRENT_USER, kTestKey);
 }

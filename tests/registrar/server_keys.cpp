@@ -5,8 +5,8 @@
 #include "server_ids.h"
 
 #ifndef _WIN32
-#include "platform/host/module_files.h"
 #include "platform/host/registry_store.h"
+#include "tests/platform/module_files.h"
 #endif
 
 namespace registrar_test {
@@ -48,7 +48,7 @@ void RemoveOurKeys() {
 void ServerKeysTest::SetUp() {
 #ifndef _WIN32
     platform::registry_store::Reset();
-    platform::module_files::Reset();
+    module_files::Reset();
 #endif
     RemoveOurKeys();
     entriesBefore_ = OurEntries();

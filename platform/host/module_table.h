@@ -1,5 +1,4 @@
-// Test support for the stand-in's module and resource services (native host
-// build only).
+// The native stand-in's module and resource services (native host build only).
 //
 // The stand-in keeps a table of "module files": a path and the resources that
 // the file carries, each named by a type and a number. The module functions of
@@ -32,42 +31,67 @@
 // An attached module stands for a module that runs in the process, such as
 // the DLL itself: its resources are those of the module file at its path at
 // the time they are looked up.
+//
+// Below is the table itself, behind its lock: the module functions work on it,
+// and so does whatever fills and inspects it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/host/latin1.h"
 #include "platform/win32.h"
 
-namespace platform::module_files {
+namespace platform::host {
 
-struct Resource {
-    std::string type;   // a type name such as "REGISTRY"; "#n" is the numbered type n
-    WORD id = 0;        // the resource number
-    std::string bytes;  // the data, exactly
+struct LoadedResource {
+    std::string type;
+    WORD id = 0;
+    std::unique_ptr<BYTE[]> bytes;  // exactly `size` bytes: reading past them is caught
+    DWORD size = 0;
 };
 
-// Creates or replaces the module file at `path`. Modules already loaded keep
-// the resources they were loaded with.
-void PutFile(const std::string& path, std::vector<Resource> resources);
-// False when there was no such file.
-bool RemoveFile(const std::string& path);
+using Image = std::vector<LoadedResource>;
 
-// A module running in the process whose file is `path` (which need not have
-// been put: loading that path then fails as for any missing file).
-HMODULE AttachModule(const std::string& path);
-// Changes the path of an attached module, or with a null handle the program's
-// path. False for any other handle.
-bool SetModuleFileName(HMODULE module, const std::string& path);
-void DetachModule(HMODULE module);
+// A resource that owns a copy of `size` bytes.
+LoadedResource CopyResource(const std::string& type, WORD id, const BYTE* bytes, std::size_t size);
 
-// Modules loaded with LoadLibraryExA and not yet released by FreeLibrary
-// (a shared handle counts once).
-std::size_t LoadedModules();
+struct Module {
+    std::string path;
+    bool attached = false;  // runs in the process; never freed
+    bool dataFile = false;
+    unsigned loads = 0;             // FreeLibrary calls still owed
+    std::shared_ptr<Image> image;  // loaded modules only
+};
 
-// Forgets every file, attached module and loaded module; the program's path
-// becomes "C:\tervagon\host.exe" again.
-void Reset();
+struct FoldedLess {
+    bool operator()(const std::string& a, const std::string& b) const { return CompareFolded(a, b) < 0; }
+};
 
-}  // namespace platform::module_files
+constexpr const char* kProgramPath = "C:\\tervagon\\host.exe";
+constexpr std::uintptr_t kProgramHandle = 0x400000;
+
+struct ModuleTable {
+    std::mutex lock;
+    std::map<std::string, std::shared_ptr<Image>, FoldedLess> files;  // the module files by path
+    std::map<std::uintptr_t, Module> modules;  // attached and loaded modules by handle
+    std::uintptr_t nextHandle = 0x10000000;
+    std::string programPath = kProgramPath;
+
+    // A handle value for a new module, never given before; its low bits are free.
+    std::uintptr_t TakeHandle() {
+        const std::uintptr_t value = nextHandle;
+        nextHandle += 0x10000;
+        return value;
+    }
+};
+
+// The one table of the process.
+ModuleTable& Modules();
+
+}  // namespace platform::host
