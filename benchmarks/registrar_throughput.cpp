@@ -8,7 +8,7 @@
 #include "benchmarks/timing.h"
 #include "registrar/script_parser.h"
 #include "registrar/script_registrar.h"
-#include "tools/registry_text/text_form.h"
+#include "tools/registry_dump/text_form.h"
 #include "platform/allocation.h"
 
 namespace {
@@ -56,7 +56,7 @@ HRESULT Run(const registrar::ScriptRegistrar& variables, const std::string& text
 
 // Keys of the benchmark's classes still in the registry: none after an unregister.
 bool Clean() {
-    const std::string all = registry_text::Dump();
+    const std::string all = registry_dump::Dump();
     return all.find("Tervagon.Bench") == std::string::npos && all.find("{3CB4DB0B-97F1-48D8-888E-0") == std::string::npos;
 }
 

@@ -10,7 +10,7 @@
 //
 // The registry functions are the way in. Beyond them, what walks or builds the
 // tree holds its lock and sees it through registry_tree.h; that is how the
-// text form that seeds and dumps it (in tools/registry_text) reaches it.
+// text form that seeds and dumps it (in tools/registry_dump) reaches it.
 #pragma once
 
 #include "platform/win32.h"

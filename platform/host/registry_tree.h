@@ -1,7 +1,7 @@
 // The stand-in registry's tree: a tree of keys per predefined root, and the
 // table of open handles, behind the one lock that every registry call holds.
 // This is what code outside the registry functions (the text form in
-// tools/registry_text, the tests' handle accounting) may see of the registry;
+// tools/registry_dump, the tests' handle accounting) may see of the registry;
 // the rest of its state is in registry_state.h.
 #pragma once
 

@@ -11,12 +11,12 @@
 #include "platform/win32.h"
 #include "tests/platform/registry_failures.h"
 #include "tests/platform/registry_handles.h"
-#include "tools/registry_text/text_form.h"
+#include "tools/registry_dump/text_form.h"
 
 namespace {
 
 namespace store = platform::registry_store;
-namespace listing = registry_text;
+namespace listing = registry_dump;
 namespace handles = registry_handles;
 
 class RegistryStore : public ::testing::Test {

@@ -15,7 +15,7 @@
 #include "registrar/script_parser.h"
 #include "registrar/script_registrar.h"
 #include "tests/platform/registry_handles.h"
-#include "tools/registry_text/text_form.h"
+#include "tools/registry_dump/text_form.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
 
     platform::registry_store::Reset();
-    if (!registry_text::Seed(kSeed)) std::abort();
+    if (!registry_dump::Seed(kSeed)) std::abort();
     registrar::ScriptRegistrar variables;
     variables.AddVariable(OLESTR("APPID"), OLESTR("{C3DBC3A4-D47E-4AA0-A1FF-9FBBC723ED55}"));
     variables.AddVariable(OLESTR("Module"), OLESTR("C:\\dir\\it''s.dll"));

@@ -12,7 +12,7 @@
 #include "registrar/script_parser.h"
 #include "registrar/script_registrar.h"
 #include "registrar/update_registry.h"
-#include "tools/registry_text/text_form.h"
+#include "tools/registry_dump/text_form.h"
 #include "registry_diff.h"
 #include "status_text.h"
 #include "stop_text.h"
@@ -199,14 +199,14 @@ private:
 
 int RunCheck(const std::string& script, ToolRun& run, std::ostream& out) {
     if (FAILED(run.Run(script, true, "register: "))) {
-        const std::string left = SortListing(registry_text::DumpAsWritten());
+        const std::string left = SortListing(registry_dump::DumpAsWritten());
         out << "left behind by the failed registration:" << (left.empty() ? " nothing\n" : "\n" + left);
         return run.Failure();
     }
-    const std::string written = DiffListings({}, registry_text::DumpAsWritten());
+    const std::string written = DiffListings({}, registry_dump::DumpAsWritten());
     out << "wrote:" << (written.empty() ? " nothing\n" : "\n" + written);
     run.Run(script, false, "unregister: ");
-    const std::string left = SortListing(registry_text::DumpAsWritten());
+    const std::string left = SortListing(registry_dump::DumpAsWritten());
     out << "left behind:" << (left.empty() ? " nothing\n" : "\n" + left);
     return run.Failure();
 }
@@ -249,7 +249,7 @@ int RunScriptTool(const std::vector<std::string>& arguments, std::istream& in, s
             return kUnusableInput;
         }
         std::string error;
-        if (!registry_text::Seed(seed, &error)) {
+        if (!registry_dump::Seed(seed, &error)) {
             err << "scriptrun: the seed file '" << options.seed << "' is not usable: " << error << "\n";
             return kUnusableInput;
         }
@@ -259,11 +259,11 @@ int RunScriptTool(const std::vector<std::string>& arguments, std::istream& in, s
     if (const int unusable = run.DefineVariables(); unusable != 0) return unusable;
     if (options.mode == Mode::Check) return RunCheck(script, run, out);
 
-    const std::string before = options.diff ? registry_text::DumpAsWritten() : std::string();
+    const std::string before = options.diff ? registry_dump::DumpAsWritten() : std::string();
     run.Run(script, options.mode == Mode::Register, "");
-    const std::string tree = registry_text::Dump();
+    const std::string tree = registry_dump::Dump();
     if (options.diff) {
-        const std::string changes = DiffListings(before, registry_text::DumpAsWritten());
+        const std::string changes = DiffListings(before, registry_dump::DumpAsWritten());
         out << (changes.empty() ? "(no changes)\n" : changes);
     } else {
         out << (tree.empty() ? "(the registry is empty)\n" : tree);

@@ -25,7 +25,7 @@
 
 #include "platform/win32.h"
 
-namespace registry_text {
+namespace registry_dump {
 
 // The whole store in the text form above.
 std::string Dump();
@@ -44,4 +44,4 @@ std::string Dump(HKEY root, std::string_view path);
 // returned and *error (when given) says which line and why.
 bool Seed(std::string_view text, std::string* error = nullptr);
 
-}  // namespace registry_text
+}  // namespace registry_dump

@@ -1,5 +1,5 @@
 // The text form described in text_form.h, over the stand-in's tree.
-#include "tools/registry_text/text_form.h"
+#include "tools/registry_dump/text_form.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,7 +12,7 @@
 #include "platform/host/registry_tree.h"
 #include "platform/quoted_bytes.h"
 
-namespace registry_text {
+namespace registry_dump {
 namespace {
 
 namespace host = platform::host;
@@ -316,4 +316,4 @@ bool Seed(std::string_view text, std::string* error) {
     return true;
 }
 
-}  // namespace registry_text
+}  // namespace registry_dump
