@@ -12,34 +12,9 @@
 namespace registrar_test {
 namespace {
 
-std::string Quoted(const BYTE* bytes, size_t count) {
-    std::string out;
-    platform::AppendQuotedBytes(out, bytes, count);
-    return out;
-}
-
 std::string ValueText(const std::string& name, DWORD type, const std::vector<BYTE>& data) {
-    std::string out =
-        name.empty() ? "@" : Quoted(reinterpret_cast<const BYTE*>(name.data()), name.size());
-    out += '=';
-    char text[32];
-    const bool plainText = type == REG_SZ && !data.empty() && data.back() == 0 &&
-                           std::find(data.begin(), data.end() - 1, BYTE{0}) == data.end() - 1;
-    if (plainText) {
-        out += "sz:" + Quoted(data.data(), data.size() - 1);
-    } else if (type == REG_DWORD && data.size() == 4) {
-        DWORD number;
-        std::memcpy(&number, data.data(), 4);
-        std::snprintf(text, sizeof(text), "dword:%08x", static_cast<unsigned>(number));
-        out += text;
-    } else {
-        std::snprintf(text, sizeof(text), "hex(%x):", static_cast<unsigned>(type));
-        out += text;
-        for (size_t i = 0; i < data.size(); ++i) {
-            std::snprintf(text, sizeof(text), i == 0 ? "%02x" : ",%02x", data[i]);
-            out += text;
-        }
-    }
+    std::string out;
+    platform::AppendValueText(out, name, type, data.data(), data.size());
     return out;
 }
 

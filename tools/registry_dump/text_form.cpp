@@ -20,36 +20,8 @@ using host::RegistryKey;
 using host::RegistryValue;
 using Lock = std::lock_guard<std::recursive_mutex>;
 
-// Text plus exactly one NUL, at the end.
-bool IsPlainText(const RegistryValue& value) {
-    if (value.type != REG_SZ || value.data.empty() || value.data.back() != 0) return false;
-    return std::memchr(value.data.data(), 0, value.data.size() - 1) == nullptr;
-}
-
 void AppendValue(std::string& out, const RegistryValue& value) {
-    if (value.name.empty()) {
-        out += '@';
-    } else {
-        platform::AppendQuotedBytes(out, reinterpret_cast<const BYTE*>(value.name.data()), value.name.size());
-    }
-    out += '=';
-    char text[32];
-    if (IsPlainText(value)) {
-        out += "sz:";
-        platform::AppendQuotedBytes(out, value.data.data(), value.data.size() - 1);
-    } else if (value.type == REG_DWORD && value.data.size() == 4) {
-        const DWORD number = DWORD(value.data[0]) | DWORD(value.data[1]) << 8 | DWORD(value.data[2]) << 16 |
-                             DWORD(value.data[3]) << 24;
-        std::snprintf(text, sizeof(text), "dword:%08x", static_cast<unsigned>(number));
-        out += text;
-    } else {
-        std::snprintf(text, sizeof(text), "hex(%x):", static_cast<unsigned>(value.type));
-        out += text;
-        for (std::size_t i = 0; i < value.data.size(); ++i) {
-            std::snprintf(text, sizeof(text), i == 0 ? "%02x" : ",%02x", value.data[i]);
-            out += text;
-        }
-    }
+    platform::AppendValueText(out, value.name, value.type, value.data.data(), value.data.size());
     out += '\n';
 }
 
