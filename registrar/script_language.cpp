@@ -83,27 +83,42 @@ HRESULT ScriptParser::ExpandText(const char* text, char** expanded) {
 
 // The cursor stands on the first character of a variable name; on success it
 // stands behind the closing '%'.
-HRESULT ScriptParser::AppendVariable(ExpansionBuffer& buffer) {
-    const char* nameStart = cursor_;
-    const char* percent = nameStart - 1;  // the '%' is a single byte
-    const char* nameEnd = cursor_;
+ScriptParser::VariableReference ScriptParser::ReadReference(const char* nameStart) const {
+    VariableReference reference;
+    const char* nameEnd = nameStart;
     while (*nameEnd != '%') {
-        if (*nameEnd == '\0') return Refuse(DISP_E_EXCEPTION, StopReason::UnclosedVariable, percent);
+        if (*nameEnd == '\0') {
+            reference.fault = StopReason::UnclosedVariable;
+            return reference;
+        }
         nameEnd = CharNextA(nameEnd);
     }
+    reference.nameEnd = nameEnd;
     const size_t nameLength = static_cast<size_t>(nameEnd - nameStart);
-    if (nameLength >= kVariableNameCapacity) return Refuse(E_FAIL, StopReason::VariableNameTooLong, percent);
+    if (nameLength >= kVariableNameCapacity) {
+        reference.fault = StopReason::VariableNameTooLong;
+        return reference;
+    }
     char name[kVariableNameCapacity];
     std::memcpy(name, nameStart, nameLength);
     name[nameLength] = '\0';
+    reference.value = registrar_.FindVariable(name);
+    if (reference.value == nullptr) reference.fault = StopReason::UnknownVariable;
+    return reference;
+}
 
-    const OLECHAR* value = registrar_.FindVariable(name);
-    if (value == nullptr) return Refuse(DISP_E_EXCEPTION, StopReason::UnknownVariable, percent);
+HRESULT ScriptParser::AppendVariable(ExpansionBuffer& buffer) {
+    const char* percent = cursor_ - 1;  // the '%' is a single byte
+    const VariableReference reference = ReadReference(cursor_);
+    // A name too long is refused as such; an unclosed or unknown one as a malformed script.
+    if (reference.fault != StopReason::None)
+        return Refuse(reference.fault == StopReason::VariableNameTooLong ? E_FAIL : DISP_E_EXCEPTION,
+                      reference.fault, percent);
     std::string narrow;
-    if (!WideToNarrow(value, narrow) || narrow.size() > 0x3FFFFFFF ||
+    if (!WideToNarrow(reference.value, narrow) || narrow.size() > 0x3FFFFFFF ||
         !buffer.Append(narrow.data(), static_cast<std::int32_t>(narrow.size())))
         return Refuse(E_OUTOFMEMORY, StopReason::OutOfMemory, percent);
-    cursor_ = CharNextA(nameEnd);
+    cursor_ = CharNextA(reference.nameEnd);
     return S_OK;
 }
 

@@ -124,6 +124,15 @@ private:
                             ClauseState& state);
     HRESULT SkipBlock(Token& token);
     HRESULT AppendVariable(ExpansionBuffer& buffer);
+    // The variable reference whose name begins at nameStart, just past its
+    // '%': where the name ends (at the closing '%') and the variable's value,
+    // or the fault that makes it no reference.
+    struct VariableReference {
+        const char* nameEnd = nullptr;
+        const OLECHAR* value = nullptr;
+        StopReason fault = StopReason::None;
+    };
+    VariableReference ReadReference(const char* nameStart) const;
     HRESULT ExpandText(const char* text, char** expanded);
     // Notes the first failure and gives back its status.
     HRESULT Refuse(HRESULT status, StopReason reason, const char* at, LONG code = ERROR_SUCCESS);

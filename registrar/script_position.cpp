@@ -1,10 +1,8 @@
 // Where a spot of an expanded script stands in the script as it was written:
 // the expansion is stepped again, counting what each part of the text became.
-#include <cstring>
 #include <string>
 
 #include "registrar/script_parser.h"
-#include "registrar/script_registrar.h"
 #include "registrar/text_conversion.h"
 
 namespace registrar {
@@ -29,23 +27,16 @@ std::size_t ScriptParser::WrittenOffset(const char* text, std::size_t expandedOf
             at = CharNextA(nameStart);
             continue;
         }
-        const char* nameEnd = nameStart;
-        while (*nameEnd != '%' && *nameEnd != '\0') nameEnd = CharNextA(nameEnd);
-        const auto nameLength = static_cast<std::size_t>(nameEnd - nameStart);
         // Where the expansion would have failed, nothing further can be mapped.
-        if (*nameEnd == '\0' || nameLength >= kVariableNameCapacity) break;
-        char name[kVariableNameCapacity];
-        std::memcpy(name, nameStart, nameLength);
-        name[nameLength] = '\0';
+        const VariableReference reference = ReadReference(nameStart);
         std::string value;
-        const OLECHAR* wide = registrar_.FindVariable(name);
-        if (wide == nullptr || !WideToNarrow(wide, value)) break;
+        if (reference.fault != StopReason::None || !WideToNarrow(reference.value, value)) break;
         if (expandedOffset < expanded + value.size()) {
             if (inValue != nullptr) *inValue = true;
             return static_cast<std::size_t>(at - text);
         }
         expanded += value.size();
-        at = CharNextA(nameEnd);
+        at = CharNextA(reference.nameEnd);
     }
     const auto written = static_cast<std::size_t>(at - text);
     return expandedOffset > expanded ? written + (expandedOffset - expanded) : written;
