@@ -26,8 +26,6 @@ class RegistryKey : public OwnedHandle<RegistryKeyTraits> {
 public:
     using OwnedHandle::OwnedHandle;
 
-    bool IsOpen() const noexcept { return Get() != nullptr; }
-
     // Closes the key now and gives the registry's answer: a caller that must
     // know whether the close succeeded asks here (nothing held answers 0).
     LONG Close() noexcept {
