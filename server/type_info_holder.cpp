@@ -12,13 +12,12 @@
 
 namespace server {
 
-// The interface's member names, each with its length and its dispatch
-// identifier, in one block of task memory whose entries are built in place.
+// The interface's member names, each with its dispatch identifier, in one
+// block of task memory whose entries are built in place.
 class TypeInfoHolder::NameCache {
 public:
     struct Entry {
         platform::SystemString name;  // made by the type information
-        UINT length = 0;
         DISPID id = DISPID_UNKNOWN;
     };
 
@@ -93,7 +92,6 @@ HRESULT TypeInfoHolder::BuildNameCache() noexcept {
         if (FAILED(info->GetFuncDesc(index, &function)) || function == nullptr) continue;
         platform::SystemString name;
         if (SUCCEEDED(info->GetDocumentation(function->memid, name.Receive(), nullptr, nullptr, nullptr))) {
-            entry.length = name.Length();
             entry.name = std::move(name);
             entry.id = function->memid;
         }
@@ -135,7 +133,7 @@ HRESULT TypeInfoHolder::GetIDsOfNames(LPOLESTR* names, UINT count, LCID locale, 
         const size_t length = std::wcslen(names[0]);
         for (UINT index = cache->Count(); index-- > 0;) {
             const NameCache::Entry& entry = cache->At(index);
-            if (entry.name && entry.length == length &&
+            if (entry.name && entry.name.Length() == length &&
                 std::memcmp(entry.name.Get(), names[0], length * sizeof(OLECHAR)) == 0) {
                 ids[0] = entry.id;
                 return S_OK;
