@@ -10,14 +10,11 @@ wine_env() {
   fi
   arch=${arch:-win64}
   case "$arch" in
-    win64)
-      wine=/usr/lib/wine/wine64
-      export WINELOADER=/usr/lib/wine/wine64 ;;
-    win32)
-      wine=/usr/lib/wine/wine
-      export WINELOADER=/usr/lib/wine/wine ;;
+    win64) wine=/usr/lib/wine/wine64 ;;
+    win32) wine=/usr/lib/wine/wine ;;
     *) echo "wine-env: unknown architecture '$arch' (win64 or win32)" >&2; return 2 ;;
   esac
+  export WINELOADER=$wine
   wineserver=/usr/lib/wine/wineserver64
   export WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 }

@@ -11,11 +11,10 @@
 # program whose output is read through a pipe.
 set -euo pipefail
 action=${1:?start|fresh|stop}
-export WINEPREFIX=$(realpath -m "${2:?prefix directory}")
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=wine-env.sh
 . "$here/wine-env.sh"
-wine_env "$WINEPREFIX" "${3:-}"
+wine_env "${2:?prefix directory}" "${3:-}"  # exports WINEPREFIX, made absolute
 
 server_running() {
   [ -f "$WINEPREFIX/.tervagon-server" ] && kill -0 "$(cat "$WINEPREFIX/.tervagon-server")" 2>/dev/null
