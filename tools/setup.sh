@@ -4,6 +4,8 @@
 # (wine32:i386, which needs the i386 architecture) in 32-bit and 64-bit (WoW64) prefixes.
 set -euo pipefail
 SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+# shellcheck source=apt.sh
+. "$(dirname "$0")/apt.sh"
 export DEBIAN_FRONTEND=noninteractive
 
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
@@ -21,10 +23,10 @@ if [ ${#need[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update -qq
+  apt_update
   # Recommends stay out, so every package the build needs is named above (the sanitizer
   # runtime is only a Recommends of clang).
-  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  apt_install -- "${need[@]}"
 fi
 
 # Wine takes a process's ANSI code page from its Unix locale, and only from one that is
