@@ -1,6 +1,8 @@
 #include "benchmarks/platform_calls.h"
 
 #include <exdisp.h>
+#include <mshtml.h>
+#include <oleidl.h>
 #include <servprov.h>
 #include <shlguid.h>
 #include <wininet.h>
@@ -19,15 +21,9 @@ PlatformCalls::PlatformCalls(IUnknown* site, const wchar_t* guid) : site_(site),
     std::snprintf(keyPath_, sizeof keyPath_, "SOFTWARE\\Classes\\CLSID\\%ls\\InProcServer32", guid);
 }
 
-HRESULT PlatformCalls::PageAddress() {
-    platform::ComRef<IServiceProvider> provider;
-    HRESULT hr = site_->QueryInterface(IID_IServiceProvider, provider.ReceiveVoid());
-    if (FAILED(hr)) return hr;
-    platform::ComRef<IWebBrowser2> browser;
-    hr = provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.ReceiveVoid());
-    if (FAILED(hr)) return hr;
-    platform::SystemString url;
-    if (FAILED(hr = browser->get_LocationURL(url.Receive()))) return hr;
+namespace {
+
+HRESULT SplitUrl(const platform::SystemString& url) {
     char narrow[2084] = {};
     WideCharToMultiByte(CP_THREAD_ACP, 0, url.Get(), -1, narrow, sizeof narrow - 1, nullptr, nullptr);
     URL_COMPONENTSA parts{};
@@ -37,16 +33,45 @@ HRESULT PlatformCalls::PageAddress() {
     return InternetCrackUrlA(narrow, static_cast<DWORD>(lstrlenA(narrow) + 1), 0, &parts) ? S_OK : E_FAIL;
 }
 
+}  // namespace
+
+HRESULT PlatformCalls::PageAddress() {
+    platform::ComRef<IServiceProvider> provider;
+    HRESULT hr = site_->QueryInterface(IID_IServiceProvider, provider.ReceiveVoid());
+    if (FAILED(hr)) return hr;
+    platform::ComRef<IWebBrowser2> browser;
+    hr = provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.ReceiveVoid());
+    if (FAILED(hr)) return hr;
+    platform::SystemString url;
+    if (FAILED(hr = browser->get_LocationURL(url.Receive()))) return hr;
+    return SplitUrl(url);
+}
+
+HRESULT PlatformCalls::DocumentAddress() {
+    platform::ComRef<IOleClientSite> clientSite;
+    HRESULT hr = site_->QueryInterface(IID_IOleClientSite, clientSite.ReceiveVoid());
+    if (FAILED(hr)) return hr;
+    platform::ComRef<IOleContainer> container;
+    if (FAILED(hr = clientSite->GetContainer(container.Receive()))) return hr;
+    platform::ComRef<IHTMLDocument2> document;
+    if (FAILED(hr = container->QueryInterface(IID_IHTMLDocument2, document.ReceiveVoid()))) return hr;
+    platform::SystemString url;
+    if (FAILED(hr = document->get_URL(url.Receive()))) return hr;
+    return SplitUrl(url);
+}
+
 HRESULT PlatformCalls::ReadCompatibilityFlags() {
     CLSID clsid{};
     HRESULT hr = CLSIDFromString(guid_, &clsid);
     if (FAILED(hr)) return hr;
-    char path[260];
-    std::snprintf(path, sizeof path, "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\%ls", guid_);
-    platform::RegistryKey key;
-    const LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.Receive());
-    key.Reset();
-    if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(code);
+    for (const char* root : {"SOFTWARE\\Microsoft", "SOFTWARE\\Policies\\Microsoft"}) {
+        char path[260];
+        std::snprintf(path, sizeof path, "%s\\Internet Explorer\\ActiveX Compatibility\\%ls", root, guid_);
+        platform::RegistryKey key;
+        const LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.Receive());
+        key.Reset();
+        if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(code);
+    }
     CoInitialize(nullptr);
     CLSID created{};
     hr = CoGetTreatAsClass(clsid, &created);
@@ -113,6 +138,7 @@ HRESULT PlatformCalls::MakeAnswer() {
 
 HRESULT PlatformCalls::ControlFloor() {
     HRESULT hr = PageAddress();
+    if (SUCCEEDED(hr)) hr = DocumentAddress();
     if (SUCCEEDED(hr)) hr = ReadCompatibilityFlags();
     if (SUCCEEDED(hr)) hr = CreateControl();
     if (SUCCEEDED(hr)) hr = ReadServerPath();
@@ -123,6 +149,7 @@ HRESULT PlatformCalls::ControlFloor() {
 
 HRESULT PlatformCalls::PackageFloor() {
     HRESULT hr = PageAddress();
+    if (SUCCEEDED(hr)) hr = DocumentAddress();
     if (SUCCEEDED(hr)) hr = ReadPackageValue();
     if (SUCCEEDED(hr)) hr = MakeAnswer();
     return hr;

@@ -14,8 +14,11 @@ public:
 
     // Learning the page address and splitting it: every method starts so.
     HRESULT PageAddress();
+    // Learning the address of the document that holds the object, and splitting it.
+    HRESULT DocumentAddress();
     // Learning that the control is not disabled for the browser: its
-    // compatibility entry (absent here) and the class it is created as.
+    // compatibility entries, the browser's and the policy's (absent here), and
+    // the class it is created as.
     HRESULT ReadCompatibilityFlags();
     // Creating one instance of the control in process, as the creatability test does.
     HRESULT CreateControl();

@@ -88,7 +88,8 @@ void MethodCosts(bench::InstallerCalls& calls, bench::PlatformCalls& floor) {
         HRESULT (bench::PlatformCalls::*call)();
     } parts[] = {
         {"page address: site, browser, URL split", &bench::PlatformCalls::PageAddress},
-        {"kill bit: compatibility entry, TreatAs", &bench::PlatformCalls::ReadCompatibilityFlags},
+        {"document address: container, URL split", &bench::PlatformCalls::DocumentAddress},
+        {"kill bit: both entries, TreatAs", &bench::PlatformCalls::ReadCompatibilityFlags},
         {"class creation in process (IDispatch)", &bench::PlatformCalls::CreateControl},
         {"registry read: server path", &bench::PlatformCalls::ReadServerPath},
         {"file presence and version resource", &bench::PlatformCalls::ReadFileVersion},

@@ -5,6 +5,7 @@
 #include "checking/bounded_text.h"
 #include "platform/com_ref.h"
 #include "checking/control_checker.h"
+#include "checking/kill_bit.h"
 #include "checking/raised_failure.h"
 #include "platform/registry_key.h"
 
@@ -30,38 +31,6 @@ public:
 private:
     bool initialised_;
 };
-
-// A class that the platform has disabled for the browser: its entry under
-// this key has the kill bit in its DWORD value "Compatibility Flags".
-constexpr char kCompatibilityKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\";
-constexpr char kCompatibilityFlags[] = "Compatibility Flags";
-constexpr DWORD kKillBit = 0x00000400;
-
-// Read through the module's own registry view, which is the one the browser of
-// the same bitness reads. Flags that exist but can't be read count as set: a
-// class is created only when it is known not to be disabled.
-bool IsDisabledForBrowser(REFCLSID clsid) {
-    OLECHAR text[40] = {};
-    if (StringFromGUID2(clsid, text, 40) == 0) return true;
-    char keyPath[kPathCapacity] = {};
-    std::memcpy(keyPath, kCompatibilityKey, sizeof(kCompatibilityKey));
-    std::size_t end = sizeof(kCompatibilityKey) - 1;
-    for (const OLECHAR* c = text; *c != 0; ++c) keyPath[end++] = static_cast<char>(*c);  // braces, hex digits, dashes
-
-    platform::RegistryKey key;
-    LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.Receive());
-    if (code == ERROR_FILE_NOT_FOUND) return false;
-    if (code != ERROR_SUCCESS) return true;
-    DWORD type = REG_NONE;
-    DWORD flags = 0;
-    DWORD size = sizeof(flags);
-    code = RegQueryValueExA(key.Get(), kCompatibilityFlags, nullptr, &type, reinterpret_cast<BYTE*>(&flags), &size);
-    // The browser takes the flags from a DWORD only: no value, or one of
-    // another type or size, disables nothing.
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_MORE_DATA) return false;
-    if (code != ERROR_SUCCESS) return true;
-    return type == REG_DWORD && size == sizeof(flags) && (flags & kKillBit) != 0;
-}
 
 // "ERR " and the code of the failed call.
 void ReplaceByNumberedError(PendingResult& result, LONG code) {

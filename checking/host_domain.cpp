@@ -1,48 +1,26 @@
-// The host-page domain check: from the object's site to the hosting browser,
-// its page address, the host name in it, and the allowed suffix.
+// The host-page domain check: from the object's site to the addresses of the
+// top-level page and of the document that holds the object, the host name in
+// each, and the allowed suffix.
 #include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include <exdisp.h>
-#include <servprov.h>
-#include <shlguid.h>
-#include <wininet.h>
-
-#include "platform/com_ref.h"
 #include "checking/control_checker.h"
 #include "checking/host_suffix.h"
 #include "checking/page_address.h"
-#include "platform/allocation.h"
+#include "checking/site_addresses.h"
 #include "platform/conversion.h"
 #include "platform/failure_barrier.h"
 #include "platform/owned_string.h"
+
+#include <wininet.h>
 
 namespace checking {
 namespace {
 
 // The longest page address looked at, as the platform's URL limit has it.
 constexpr int kUrlCapacity = 2084;
-
-// The page address as the hosting browser reports it, or false when the object
-// has no site, the container isn't a web browser or the browser can't tell.
-// The copy keeps the whole stored length, so that a NUL inside it is seen.
-bool ReadPageAddress(IUnknown* site, platform::OwnedString& address) {
-    if (site == nullptr) return false;
-    platform::ComRef<IServiceProvider> provider;
-    if (FAILED(site->QueryInterface(IID_IServiceProvider, provider.ReceiveVoid())) || !provider) return false;
-    platform::ComRef<IWebBrowser2> browser;
-    if (FAILED(provider->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.ReceiveVoid())) || !browser)
-        return false;
-    // The browser's string was made by the browser's allocator, not through
-    // the seam: it goes back the same way, and the copy kept is the seam's.
-    platform::SystemString location;
-    if (FAILED(browser->get_LocationURL(location.Receive()))) return false;
-    if (!location) return true;  // no address: the split below fails
-    address.Attach(platform::AllocStringLen(location.Get(), location.Length()));
-    return static_cast<bool>(address);  // out of memory fails the check
-}
 
 // The address's own text up to the end of its authority, and the character
 // that ends it when there is one: ASCII, so any exact conversion gives it
@@ -54,14 +32,11 @@ std::string ExactHead(std::wstring_view address, const AddressParts& parts) {
     return head;
 }
 
-// Whether the page hosting the object at `site` comes from the allowed domain.
-bool PageIsAllowed(IUnknown* site) {
-    platform::OwnedString address;
-    if (!ReadPageAddress(site, address)) return false;
+// Whether one address that the browser reported is a page of the allowed domain.
+bool AddressIsAllowed(std::wstring_view reported) {
     // The verdict rests on the text that the browser reported, before any
     // conversion: a code page that lacks a character maps it to a
     // look-alike or to '?', which would change the host or cut it short.
-    const std::wstring_view reported(address.Get(), address.Length());
     const std::optional<AddressParts> split = SplitPageAddress(reported);
     if (!split) return false;
     const std::string host = HostText(reported, *split);
@@ -96,6 +71,26 @@ bool PageIsAllowed(IUnknown* site) {
         parts.lpszUrlPath < url + split->authorityEnd)
         return false;
     return true;
+}
+
+// Every unit that a string records, NULs included.
+template <typename OwnedText>
+std::wstring_view View(const OwnedText& text) {
+    return {text.Get(), text.Length()};
+}
+
+// Whether the page that holds the object at `site` comes from the allowed
+// domain: the top-level page, and the document that holds the object when the
+// site offers it, each judged by the same rules.
+bool PageIsAllowed(IUnknown* site) {
+    platform::OwnedString topLevel;
+    if (!ReadBrowserAddress(site, topLevel)) return false;
+    platform::SystemString documentAddress;
+    const DocumentAddress document = ReadDocumentAddress(site, documentAddress);
+    if (document == DocumentAddress::Unreadable) return false;
+    HoldingPage<wchar_t> page{View(topLevel), std::nullopt};
+    if (document == DocumentAddress::Read) page.document = View(documentAddress);
+    return HoldingPageIsAllowed(page, AddressIsAllowed);
 }
 
 }  // namespace

@@ -40,4 +40,24 @@ std::string HostText(std::basic_string_view<Unit> address, const AddressParts& p
 template <typename Unit>
 bool PageAddressIsAllowed(std::basic_string_view<Unit> address);
 
+// The page that holds the object: the address that the top-level browser
+// shows and, when the site offers the document that holds the object, that
+// document's own address (a frame's, when the object is on a frame).
+template <typename Unit>
+struct HoldingPage {
+    std::basic_string_view<Unit> topLevel;
+    std::optional<std::basic_string_view<Unit>> document;  // none: the site offers no document
+};
+
+// Both addresses must pass `addressIsAllowed`: a frame of another host inside
+// a page of the domain is no page of the domain, and a frame of the domain
+// inside a foreign page is under the foreign page's control (it can navigate
+// the frame, or cover it). A site that offers no document is judged by the
+// top-level address alone.
+template <typename Unit, typename AddressJudge>
+bool HoldingPageIsAllowed(const HoldingPage<Unit>& page, AddressJudge addressIsAllowed) {
+    if (!addressIsAllowed(page.topLevel)) return false;
+    return !page.document || addressIsAllowed(*page.document);
+}
+
 }  // namespace checking

@@ -4,6 +4,7 @@
 
 #include <cwctype>
 #include <string>
+#include <utility>
 
 #include "platform/allocation.h"
 #include "tests/checking/checking_support.h"
@@ -135,24 +136,41 @@ TEST_F(Answers, ClassesDisabledForTheBrowserAreNeverCreated) {
         // A class that is created as the disabled one.
         const std::string standIn = TestGuid(0x91);
         registrations_.Machine(standIn).Key().SetText("TreatAs", nullptr, guid);
-        fixtures::ScopedKey compatibility(HKEY_LOCAL_MACHINE,
-                                          "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\" + guid);
+        // The browser's own entry and the one that policy sets.
+        fixtures::ScopedKey ordinary(HKEY_LOCAL_MACHINE,
+                                     "SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\" + guid);
+        fixtures::ScopedKey policy(HKEY_LOCAL_MACHINE,
+                                   "SOFTWARE\\Policies\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\" + guid);
 
-        struct Flags { const char* what; DWORD type; DWORD value; bool disabled; };
+        struct Entry { DWORD type; DWORD value; };  // REG_NONE: no entry
+        struct Flags { const char* what; Entry ordinary; Entry policy; bool disabled; };
+        const Entry none = {REG_NONE, 0};
+        const Entry killBit = {REG_DWORD, 0x00000400};
         // The disabled ones first: until a class is created, nothing loads the server.
         const Flags flags[] = {
-            {"the kill bit", REG_DWORD, 0x00000400, true},
-            {"the kill bit among others", REG_DWORD, 0xFFFFFFFF, true},
-            {"the kill bit and one more", REG_DWORD, 0x00000401, true},
-            {"other bits", REG_DWORD, 0x00000200, false},
-            {"no flags", REG_DWORD, 0, false},
-            {"not a DWORD", REG_BINARY, 0x00000400, false},
+            {"the kill bit", killBit, none, true},
+            {"the kill bit among others", {REG_DWORD, 0xFFFFFFFF}, none, true},
+            {"the kill bit and one more", {REG_DWORD, 0x00000401}, none, true},
+            {"the policy's kill bit alone", none, killBit, true},
+            {"the policy's kill bit among others", none, {REG_DWORD, 0xFFFFFFFF}, true},
+            {"both kill bits", killBit, killBit, true},
+            {"the policy's kill bit over other bits", {REG_DWORD, 0x00000200}, killBit, true},
+            {"the kill bit under a policy entry without it", killBit, {REG_DWORD, 0}, true},
+            {"other bits", {REG_DWORD, 0x00000200}, none, false},
+            {"other bits by policy", none, {REG_DWORD, 0x00000200}, false},
+            {"no flags", {REG_DWORD, 0}, {REG_DWORD, 0}, false},
+            {"not a DWORD", {REG_BINARY, 0x00000400}, none, false},
+            {"not a DWORD by policy", none, {REG_BINARY, 0x00000400}, false},
         };
         const Answer notRegistered = Text(L"ERR CLSIDNotRegistered");
         std::wstring lowerCase = Wide(guid);
         for (wchar_t& c : lowerCase) c = static_cast<wchar_t>(towlower(c));
         for (const Flags& f : flags) {
-            compatibility.SetBytes("", "Compatibility Flags", f.type, &f.value, sizeof(f.value));
+            for (const auto& [key, entry] : {std::pair{&ordinary, f.ordinary}, std::pair{&policy, f.policy}}) {
+                RegDeleteTreeA(HKEY_LOCAL_MACHINE, key->Path().c_str());
+                if (entry.type != REG_NONE)
+                    key->SetBytes("", "Compatibility Flags", entry.type, &entry.value, sizeof(entry.value));
+            }
             if (f.disabled) {
                 EXPECT_EQ(hosted_.IsValidControl(Wide(guid), L"1.0.0.1"), notRegistered) << f.what;
                 EXPECT_EQ(hosted_.GetControlVersion(Wide(guid)), notRegistered) << f.what;
@@ -169,7 +187,8 @@ TEST_F(Answers, ClassesDisabledForTheBrowserAreNeverCreated) {
             }
         }
         // No entry at all, as on most machines: created as before.
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, compatibility.Path().c_str());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, ordinary.Path().c_str());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, policy.Path().c_str());
         EXPECT_EQ(hosted_.GetControlVersion(Wide(guid)), Text(L"1.0.0.1"));
     }
     CoUninitialize();

@@ -1,11 +1,14 @@
-// libFuzzer target for the site lock's text rules: arbitrary host texts and
-// page addresses. Whatever the rules allow must be a plain ASCII host name
-// under the maker's domain, reached over http or https; the checks below read
-// the text on their own, without the rules' code.
+// libFuzzer target for the site lock's text rules: arbitrary host texts, page
+// addresses, and pairs of a top-level page and the document that holds the
+// object. Whatever the rules allow must be a plain ASCII host name under the
+// maker's domain, reached over http or https; the checks below read the text
+// on their own, without the rules' code.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -82,11 +85,31 @@ constexpr char16_t kTrickyUnits[] = {u'\uFF0F', u'\u3002', u'\uFF03', u'\uFF1F',
                                      u'\\',     u'@',      u'?',      u'#',      u'/',      u':',      u'.',
                                      u'\t',     u'\r',     u'\n',     u' ',      u'%',      u'\u0441', u'\u30B5'};
 
+// An address of bytes: bytes above ASCII pick a tricky unit.
+std::u16string FromBytes(const std::uint8_t* data, std::size_t size) {
+    std::u16string address;
+    for (std::size_t i = 0; i < size; ++i)
+        address.push_back(data[i] < 0x80 ? char16_t(data[i]) : kTrickyUnits[(data[i] - 0x80) % std::size(kTrickyUnits)]);
+    return address;
+}
+
+// The browser's strings are wchar_t on Windows: both readings agree.
+bool AllowedInBothReadings(std::u16string_view address) {
+    const bool allowed = checking::PageAddressIsAllowed(address);
+    const std::wstring wide(address.begin(), address.end());
+    Require(checking::PageAddressIsAllowed(std::wstring_view(wide)) == allowed);
+    return allowed;
+}
+
+// In a pair, the first byte 0xFF separates the top-level address from the
+// document's; without one the site offers no document.
+constexpr std::uint8_t kPairSeparator = 0xFF;
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const std::uint8_t mode = data[0] % 3;
+    const std::uint8_t mode = data[0] % 4;
     ++data;
     --size;
     if (mode == 0) {  // a host text
@@ -94,20 +117,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (checking::HostTextIsAllowed(host)) RequireAllowedHost(host);
         return 0;
     }
-    std::u16string address;
-    if (mode == 1) {  // an address of bytes; bytes above ASCII pick a tricky unit
-        for (std::size_t i = 0; i < size; ++i) {
-            address.push_back(data[i] < 0x80 ? char16_t(data[i])
-                                             : kTrickyUnits[(data[i] - 0x80) % std::size(kTrickyUnits)]);
+    if (mode == 3) {  // a top-level page and the document that holds the object
+        const std::uint8_t* separator = std::find(data, data + size, kPairSeparator);
+        const std::u16string topLevel = FromBytes(data, static_cast<std::size_t>(separator - data));
+        std::optional<std::u16string> document;
+        if (separator != data + size)
+            document = FromBytes(separator + 1, static_cast<std::size_t>(data + size - separator - 1));
+        checking::HoldingPage<char16_t> page{topLevel, std::nullopt};
+        if (document) page.document = *document;
+        const bool allowed = checking::HoldingPageIsAllowed(page, AllowedInBothReadings);
+        if (allowed) {
+            RequireAllowedAddress(topLevel);
+            if (document) RequireAllowedAddress(*document);
         }
+        return 0;
+    }
+    std::u16string address;
+    if (mode == 1) {
+        address = FromBytes(data, size);
     } else {  // an address of UTF-16 units, little-endian
         for (std::size_t i = 0; i + 1 < size; i += 2) address.push_back(char16_t(data[i] | (data[i + 1] << 8)));
     }
-    const std::u16string_view view(address);
-    const bool allowed = checking::PageAddressIsAllowed(view);
-    if (allowed) RequireAllowedAddress(view);
-    // The browser's strings are wchar_t on Windows: both readings agree.
-    const std::wstring wide(address.begin(), address.end());
-    Require(checking::PageAddressIsAllowed(std::wstring_view(wide)) == allowed);
+    if (AllowedInBothReadings(address)) RequireAllowedAddress(address);
     return 0;
 }

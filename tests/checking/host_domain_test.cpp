@@ -40,18 +40,60 @@ std::string Shown(const std::wstring& address) {
     return shown.size() > 120 ? shown.substr(0, 60) + "..." + shown.substr(shown.size() - 40) : shown;
 }
 
+// Where an address of the table stands. The verdict on it is the same in
+// each place: the document that holds the object and the top-level page are
+// judged by the same rules, and the other address of the pair is allowed.
+enum class Placement {
+    ThePage,          // the object is on the page at the address
+    FrameInOurPage,   // on a frame at the address, inside a page of the domain
+    PageAroundFrame,  // the page at the address holds the frame of the domain the object is on
+    NoDocument,       // the site offers no document: the top-level address alone decides
+};
+const Placement kPlacements[] = {Placement::ThePage, Placement::FrameInOurPage, Placement::PageAroundFrame,
+                                 Placement::NoDocument};
+const char* Named(Placement placement) {
+    switch (placement) {
+    case Placement::ThePage: return "the page";
+    case Placement::FrameInOurPage: return "a frame in a page of the domain";
+    case Placement::PageAroundFrame: return "a page around a frame of the domain";
+    case Placement::NoDocument: return "a page whose site offers no document";
+    }
+    return "?";
+}
+
+void Place(standin::StandInSite& site, Placement placement, const std::wstring& address) {
+    site.SetDocument(standin::DocumentKind::ThePage);
+    switch (placement) {
+    case Placement::ThePage: site.SetLocation(address); break;
+    case Placement::FrameInOurPage:
+        site.SetLocation(kAllowedPage);
+        site.SetFrameLocation(address);
+        break;
+    case Placement::PageAroundFrame:
+        site.SetLocation(address);
+        site.SetFrameLocation(L"https://frames.talmoren.com/checkup/frame.html");
+        break;
+    case Placement::NoDocument:
+        site.SetLocation(address);
+        site.SetDocument(standin::DocumentKind::None);
+        break;
+    }
+}
+
 // Every call answers S_OK with a text, and the check leaves no reference on
-// the site nor any browser object alive.
+// the site nor any browser or document object alive.
 void ExpectPages(const Page* begin, const Page* end) {
     const long liveBefore = standin::LiveStandInObjects();
     HostedChecker hosted(L"");
     const LONG references = hosted.Site().References();
-    for (const Page* page = begin; page != end; ++page) {
-        hosted.Site().SetLocation(page->address);
-        EXPECT_EQ(hosted.IsValidControl(L"", L""), page->allowed ? kAllowed : kRefused)
-            << page->reason << ": " << Shown(page->address);
-        EXPECT_EQ(hosted.Site().References(), references) << page->reason;
-        EXPECT_EQ(standin::LiveStandInObjects(), liveBefore + 1) << page->reason;
+    for (const Placement placement : kPlacements) {
+        for (const Page* page = begin; page != end; ++page) {
+            Place(hosted.Site(), placement, page->address);
+            EXPECT_EQ(hosted.IsValidControl(L"", L""), page->allowed ? kAllowed : kRefused)
+                << page->reason << ", as " << Named(placement) << ": " << Shown(page->address);
+            EXPECT_EQ(hosted.Site().References(), references) << page->reason;
+            EXPECT_EQ(standin::LiveStandInObjects(), liveBefore + 1) << page->reason;
+        }
     }
 }
 
@@ -74,8 +116,9 @@ TEST(HostDomain, RunsAtTheCodePageItsLocaleAskedFor) {
     EXPECT_EQ(thread.CodePage, expected);
 }
 
-// One table for every road to the verdict; CTest runs it at code pages 1252,
-// 932 and UTF-8, and every verdict is the same at each.
+// One table for every road to the verdict, each address judged where it
+// stands (see Placement); CTest runs it at code pages 1252, 932 and UTF-8,
+// and every verdict is the same at each.
 TEST(HostDomain, AnswersPagesOfTheAllowedDomainOnly) {
     // 2083 narrow characters are kept; these prefixes put the end of the host
     // just before, at and after the cut.
@@ -223,6 +266,48 @@ TEST(HostDomain, AnswersPagesOfTheAllowedDomainOnly) {
     ExpectPages(std::begin(pages), std::end(pages));
 }
 
+// The top-level page and the document that holds the object must both be
+// pages of the domain, for every method. A site that offers no document
+// leaves the verdict to the top-level page, as before.
+TEST(HostDomain, AnswersOnlyWhenThePageAndTheDocumentHoldingTheObjectAreAllowed) {
+    using standin::DocumentKind;
+    const wchar_t* ours = kAllowedPage;
+    const wchar_t* foreign = L"https://evil.example/framing.html";
+    struct Holding { const wchar_t* page; DocumentKind document; const wchar_t* frame; HRESULT documentStatus; bool allowed; const char* reason; };
+    const Holding holdings[] = {
+        {ours, DocumentKind::Frame, L"https://ads.example.net/banner.html", S_OK, false, "a foreign frame in our page"},
+        {ours, DocumentKind::Frame, L"https://www.talmoren.com.evil.example/", S_OK, false, "a look-alike frame in our page"},
+        {foreign, DocumentKind::Frame, L"https://support.talmoren.com/checkup/", S_OK, false, "our frame in a foreign page"},
+        {ours, DocumentKind::Frame, L"https://help.talmoren.com/frame.html", S_OK, true, "our frame in our page"},
+        {ours, DocumentKind::Frame, L"about:blank", S_OK, false, "a blank frame in our page"},
+        {ours, DocumentKind::Frame, L"javascript:'<b>x</b>'", S_OK, false, "a frame written by script"},
+        {ours, DocumentKind::Frame, L"https://help.talmoren.com:8443/", S_OK, false, "our host on a port"},
+        {ours, DocumentKind::Frame, L"", S_OK, false, "a frame with an empty address"},
+        {ours, DocumentKind::Frame, nullptr, S_OK, false, "a frame that reports no address"},
+        {ours, DocumentKind::Frame, ours, E_ACCESSDENIED, false, "a frame whose address can't be read"},
+        {ours, DocumentKind::ThePage, nullptr, E_FAIL, false, "a page document whose address can't be read"},
+        {ours, DocumentKind::ThePage, nullptr, S_OK, true, "the object on our page itself"},
+        {foreign, DocumentKind::ThePage, nullptr, S_OK, false, "the object on a foreign page itself"},
+        {ours, DocumentKind::None, nullptr, S_OK, true, "no document: our page decides"},
+        {foreign, DocumentKind::None, nullptr, S_OK, false, "no document: a foreign page decides"},
+        {ours, DocumentKind::NoContainer, nullptr, S_OK, true, "a client site without container: our page decides"},
+        {foreign, DocumentKind::NoContainer, nullptr, S_OK, false, "a client site without container: a foreign page"},
+        {ours, DocumentKind::NotADocument, nullptr, S_OK, true, "a container that is no document: our page decides"},
+        {foreign, DocumentKind::NotADocument, nullptr, S_OK, false, "a container that is no document: a foreign page"},
+    };
+    for (const Holding& h : holdings) {
+        HostedChecker hosted(h.page);
+        hosted.Site().SetDocument(h.document);
+        if (h.document == DocumentKind::Frame) hosted.Site().SetFrameLocation(h.frame);
+        hosted.Site().SetDocumentStatus(h.documentStatus);
+        EXPECT_EQ(hosted.IsValidControl(L"", L""), h.allowed ? kAllowed : kRefused) << h.reason;
+        EXPECT_EQ(hosted.GetControlVersion(L""), h.allowed ? kAllowed : kRefused) << h.reason;
+        const Answer package = hosted.GetPackageVersion();
+        EXPECT_EQ(package.status, S_OK) << h.reason;
+        EXPECT_EQ(package == kRefused, !h.allowed) << h.reason;
+    }
+}
+
 TEST(HostDomain, ArgumentsOfAnAllowedPageConvertWholeAtThisCodePage) {
     // Nine characters that take 3 bytes each under UTF-8, 2 at 932.
     Registrations registrations;
@@ -251,6 +336,8 @@ TEST(HostDomain, LongAddressesAreCutBeforeTheyAreSplit) {
 }
 
 TEST(HostDomain, ContainersThatAreNotBrowsersAreRefused) {
+    // Their sites offer a document of the domain: without a browser that
+    // shows the page, it is not enough.
     EXPECT_EQ(AskFrom(kAllowedPage, standin::SiteKind::NotABrowser), kRefused);
     EXPECT_EQ(AskFrom(kAllowedPage, standin::SiteKind::NoServiceProvider), kRefused);
 
@@ -279,6 +366,12 @@ TEST(HostDomain, EveryMethodChecksFirstAndAfresh) {
     EXPECT_EQ(hosted.IsValidControl(L"", L""), kAllowed);
     hosted.Site().SetLocation(L"http://evil.example/");
     EXPECT_EQ(hosted.IsValidControl(L"", L""), kRefused);
+    // So does the document that holds the object now.
+    hosted.Site().SetLocation(kAllowedPage);
+    hosted.Site().SetFrameLocation(L"http://evil.example/");
+    EXPECT_EQ(hosted.IsValidControl(L"", L""), kRefused);
+    hosted.Site().SetDocument(standin::DocumentKind::ThePage);
+    EXPECT_EQ(hosted.IsValidControl(L"", L""), kAllowed);
 
     // A site replaced between calls takes effect at the next call.
     platform::ComRef<standin::StandInSite> other(standin::StandInSite::Create(standin::SiteKind::WebBrowser, kAllowedPage));
@@ -294,7 +387,8 @@ TEST(HostDomain, NoReferenceOutlivesTheCheck) {
     {
         HostedChecker hosted(kAllowedPage);
         EXPECT_EQ(hosted.Checker().VerifyHostDomain(), S_OK);
-        // Only the site itself is alive: the browser the check asked for is gone.
+        // Only the site itself is alive: the browser and the document the
+        // check asked for are gone.
         EXPECT_EQ(standin::LiveStandInObjects(), before + 1);
         EXPECT_EQ(hosted.Checker().Site(), hosted.Site().AsUnknown());
 

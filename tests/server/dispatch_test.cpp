@@ -2,6 +2,8 @@
 #include <ocidl.h>
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +35,27 @@ protected:
             EXPECT_EQ(object->QueryInterface(IID_IDispatch, dispatch.ReceiveVoid()), S_OK);
         }
         return dispatch;
+    }
+
+    // Calls a method by DISPID as page script does: the arguments (given in
+    // the method's order) go in reverse order. Its answer, or what went wrong.
+    static std::wstring Invoked(IDispatch* dispatch, DISPID id, const std::vector<BSTR>& inOrder) {
+        std::vector<VARIANTARG> arguments(inOrder.size());
+        for (size_t index = 0; index < inOrder.size(); ++index) {
+            VARIANTARG& argument = arguments[inOrder.size() - 1 - index];
+            VariantInit(&argument);
+            argument.vt = VT_BSTR;
+            argument.bstrVal = inOrder[index];
+        }
+        DISPPARAMS parameters = {arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+        platform::OwnedVariant result;
+        platform::OwnedExceptionInfo exception;
+        UINT argumentError = 0;
+        const HRESULT status = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters,
+                                                &result, &exception, &argumentError);
+        if (status != S_OK) return L"(Invoke failed)";
+        if (result.vt != VT_BSTR) return L"(no string)";
+        return std::wstring(result.bstrVal, SysStringLen(result.bstrVal));
     }
 
     static HRESULT IdOf(IDispatch* dispatch, const wchar_t* name, DISPID* id) {
@@ -136,29 +159,59 @@ TEST_F(DispatchTest, InvokeCallsTheMethodsWithTheirArguments) {
         {3, {}, &expectedPackage},
     };
     for (const Call& call : calls) {
-        std::vector<VARIANTARG> arguments(call.arguments.size());
-        for (size_t index = 0; index < call.arguments.size(); ++index) {
-            VARIANTARG& argument = arguments[call.arguments.size() - 1 - index];
-            VariantInit(&argument);
-            argument.vt = VT_BSTR;
-            argument.bstrVal = call.arguments[index];
-        }
-        DISPPARAMS parameters = {arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-        platform::OwnedVariant result;
-        platform::OwnedExceptionInfo exception;
-        UINT argumentError = 0;
-        ASSERT_EQ(dispatch->Invoke(call.id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result,
-                                   &exception, &argumentError),
-                  S_OK)
-            << "DISPID " << call.id;
-        ASSERT_EQ(result.vt, VT_BSTR);
-        EXPECT_EQ(std::wstring(result.bstrVal, SysStringLen(result.bstrVal)), call.expected->Text());
+        EXPECT_EQ(Invoked(dispatch.Get(), call.id, call.arguments), call.expected->Text()) << "DISPID " << call.id;
     }
     // A wrong argument count is the type information's to refuse.
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     platform::OwnedVariant unanswered;
     EXPECT_EQ(dispatch->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &unanswered, nullptr, nullptr),
               DISP_E_BADPARAMCOUNT);
+    withSite->SetSite(nullptr);
+}
+
+// Script and native callers get the same verdict on the page that holds the
+// object: the top-level page and the frame the object is on must both be
+// pages of the domain.
+TEST_F(DispatchTest, BothCallingRoadsJudgeTheFrameThatHoldsTheObject) {
+    LoadedServer server;
+    platform::ComRef<IDispatch> dispatch = Dispatch(server);
+    ASSERT_TRUE(dispatch);
+    platform::ComRef<IControlInstaller> vtable;
+    ASSERT_EQ(dispatch->QueryInterface(IID_IControlInstaller, vtable.ReceiveVoid()), S_OK);
+    const platform::ComRef<IObjectWithSite> withSite = SiteHolder(dispatch.Get());
+    ASSERT_TRUE(withSite);
+    platform::SystemString guid(SysAllocString(L"{00000000-0000-0000-0000-000000000000}"));
+    platform::SystemString version(SysAllocString(L"1.0.0.1"));
+
+    struct Holding { const wchar_t* page; const wchar_t* frame; bool allowed; const char* reason; };
+    const Holding holdings[] = {
+        {L"https://support.talmoren.com/checkup/", L"https://ads.example.net/banner.html", false,
+         "a foreign frame in our page"},
+        {L"https://evil.example/framing.html", L"https://support.talmoren.com/checkup/", false,
+         "our frame in a foreign page"},
+        {L"https://support.talmoren.com/checkup/", L"https://help.talmoren.com/frame.html", true,
+         "our frame in our page"},
+    };
+    for (const Holding& h : holdings) {
+        platform::ComRef<standin::StandInSite> site(standin::StandInSite::Create(standin::SiteKind::WebBrowser, h.page));
+        site->SetFrameLocation(h.frame);
+        ASSERT_EQ(withSite->SetSite(site->AsUnknown()), S_OK);
+        platform::SystemString byVtable[3];
+        ASSERT_EQ(vtable->isValidControl(guid.Get(), version.Get(), byVtable[0].Receive()), S_OK);
+        ASSERT_EQ(vtable->getControlVersion(guid.Get(), byVtable[1].Receive()), S_OK);
+        ASSERT_EQ(vtable->getPackageVersion(byVtable[2].Receive()), S_OK);
+        const std::wstring byScript[3] = {Invoked(dispatch.Get(), 1, {guid.Get(), version.Get()}),
+                                          Invoked(dispatch.Get(), 2, {guid.Get()}), Invoked(dispatch.Get(), 3, {})};
+        for (int method = 0; method < 3; ++method) {
+            SCOPED_TRACE(std::string(h.reason) + ", DISPID " + std::to_string(method + 1));
+            EXPECT_EQ(byVtable[method].Text() == L"ERR InvalidDomain", !h.allowed) << Narrow(byVtable[method].Text());
+            EXPECT_EQ(byScript[method], byVtable[method].Text());
+        }
+        // Each call on either road asked afresh.
+        if (h.allowed) {
+            EXPECT_EQ(site->DocumentRequests(), 6) << h.reason;
+        }
+    }
     withSite->SetSite(nullptr);
 }
 

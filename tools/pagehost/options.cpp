@@ -7,13 +7,16 @@ const char kUsage[] =
     "Runs a page script the way a browser page would, with the object that the\n"
     "page's object tag creates, and prints what the script writes.\n"
     "  --url URL        the page address the browser reports (default about:blank)\n"
+    "  --frame-url URL  the object and the script are on a frame of that page, whose\n"
+    "                   document shows URL (default: on the page itself)\n"
     "  --no-site        give the object no site, as a container that is not a browser\n"
     "  --clsid {GUID}   create the object by class identifier (default: ControlInstaller)\n"
     "  --progid NAME    create the object by ProgID\n"
     "  --no-object      create no object; the script has only `page`\n"
     "  --name NAME      the object's name in the script (default installer)\n"
     "The script writes with page.write(...) and page.writeln(...); page.location is\n"
-    "the page address. Exit status: 0 done, 1 script error, 2 the page could not be set up.\n";
+    "the address of the document it runs in. Exit status: 0 done, 1 script error,\n"
+    "2 the page could not be set up.\n";
 
 std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::wstring defaultClsid,
                                     std::wstring& error) {
@@ -31,6 +34,8 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
         };
         if (arg == L"--url") {
             if (!value(options.url)) return std::nullopt;
+        } else if (arg == L"--frame-url") {
+            if (!value(options.frameUrl.emplace())) return std::nullopt;
         } else if (arg == L"--no-site") {
             options.site = false;
         } else if (arg == L"--clsid") {

@@ -12,6 +12,7 @@ struct Options {
 
     std::wstring script;                // the page script file
     std::wstring url = L"about:blank";  // what the browser answers as the page address
+    std::optional<std::wstring> frameUrl;  // the object is on a frame of the page that shows this address
     bool site = true;                   // false: the object gets no site, as outside a browser
     Create create = Create::ByClsid;
     std::wstring classText;             // a CLSID or a ProgID, by `create`

@@ -54,7 +54,7 @@ PageResult RunPage(const Options& options, const std::wstring& scriptText, std::
         // A browser hands the site over before the page's script can reach the
         // object; an object without IObjectWithSite simply gets none.
         if (options.site && SUCCEEDED(object->QueryInterface(IID_IObjectWithSite, withSite.ReceiveVoid()))) {
-            const platform::ComRef<IUnknown> site = standin::MakeBrowserSite(options.url);
+            const platform::ComRef<IUnknown> site = standin::MakeBrowserSite(options.url, options.frameUrl);
             if (const HRESULT hr = withSite->SetSite(site.Get()); FAILED(hr)) {
                 Complain(errors, "the object refused its site", L"", hr);
                 return PageResult::SetupFailed;
@@ -68,7 +68,10 @@ PageResult RunPage(const Options& options, const std::wstring& scriptText, std::
         ~SiteReset() { if (withSite) withSite->SetSite(nullptr); }
     } siteReset{withSite};
 
-    const platform::ComRef<IUnknown> page(static_cast<IDispatch*>(new PageObject(out, options.url)));
+    // The script runs in the document that holds the object: on a frame, its
+    // location is the frame's.
+    const platform::ComRef<IUnknown> page(
+        static_cast<IDispatch*>(new PageObject(out, options.frameUrl.value_or(options.url))));
     const platform::ComRef<ScriptSite> site(new ScriptSite(errors, options.script));
     site->AddItem(L"page", page.Get());
     if (object) site->AddItem(options.name, object.Get());
