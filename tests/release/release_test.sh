@@ -249,7 +249,7 @@ check "the PE32 DLL does not accept the x86-64 DLL's symbols as its own" \
 within_budget() { size_line "$@" >/dev/null; }
 for entry in "Tervagon.DLL $TERVAGON_BUDGET_DLL" "Tervagon.cab $TERVAGON_BUDGET_CAB"; do
   read -r name budget <<<"$entry"
-  check "$name is within its budget:$(size_line "" "$dist/$name" "$budget" | tr -s ' ')" \
+  check "$name is within its budget ($(with_commas "$(stat -c %s "$dist/$name")") of $(with_commas "$budget") bytes)" \
     within_budget "$name" "$dist/$name" "$budget"
 done
 
