@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The download budgets of a release, and a file's size shown against its budget.
 # Sourced by tools/release.sh, tools/bench.sh and the release test:
 #   . tools/release/budgets.sh
@@ -5,7 +6,9 @@
 #                                   status 1 when the file is larger than its budget
 # Every visitor's browser downloads the CAB; the PE32 DLL is what it unpacks (and what
 # the packages install). Both are measured as they ship: signed.
+# shellcheck disable=SC2034  # read by the scripts that source this file
 TERVAGON_BUDGET_DLL=200000
+# shellcheck disable=SC2034
 TERVAGON_BUDGET_CAB=100000
 
 # 1234567 -> 1,234,567

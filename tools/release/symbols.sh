@@ -34,8 +34,9 @@ case "$("$objdump" -f "$binary" | sed -n 's/^architecture: \([^,]*\).*/\1/p')" i
   i386:x86-64) arch=x64 ;;
   *) fail "not a PE file for x86 or x86-64" ;;
 esac
-"$objcopy" --dump-section .gnu_debuglink="$work/link" "$binary" "$work/copy" 2>/dev/null && [ -s "$work/link" ] ||
+if ! "$objcopy" --dump-section .gnu_debuglink="$work/link" "$binary" "$work/copy" 2>/dev/null || [ ! -s "$work/link" ]; then
   fail "names no symbols file (no .gnu_debuglink section)"
+fi
 # The link: the file's name, NUL-padded to a multiple of 4, then its CRC-32.
 name=$(head -c "$(($(stat -c %s "$work/link") - 4))" "$work/link" | tr -d '\0')
 crc=$(u32 "$work/link" $(($(stat -c %s "$work/link") - 4)))
