@@ -21,7 +21,8 @@ bool BoundedAppend(char* buffer, std::size_t capacity, const char* text);
 // printf-style formatting that writes at most capacity - 1 characters and
 // always a terminator. A result that doesn't fit is cut and reported as a
 // failure. A capacity of 0, or one above the largest signed 32-bit value,
-// fails without writing.
+// fails without writing. On Windows the formats are the system C library's,
+// which knows the integer and text conversions the checks use, not C99's %z.
 bool BoundedFormat(char* buffer, std::size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 

@@ -8,9 +8,11 @@
 // about the support package, then writes a short report. Every answer is a
 // string: a version, "true" or "false", or a text starting with "ERR ". A few
 // texts end in a line feed, so answers are trimmed before they are compared.
+// The version asked for of Tervagon itself is the release's own, filled in
+// by the build.
 
 var controls = [
-    { name: "Tervagon ControlInstaller", id: "{3CB4DB0B-97F1-48D8-888E-EEA195ACB43B}", wanted: "1.0.0.1" },
+    { name: "Tervagon ControlInstaller", id: "{3CB4DB0B-97F1-48D8-888E-EEA195ACB43B}", wanted: "@TERVAGON_VERSION@" },
     { name: "Scripting Runtime", id: "{0D43FE01-F093-11CF-8940-00A0C9054228}", wanted: "5.8.0.0" },
     { name: "Talmoren Remote Viewer", id: "{6F1C2B7E-3A54-4D0C-9E21-58B7A0C4D3E9}", wanted: "2.4.0.0" },
     // A typing mistake in the page: the last digit is not hexadecimal.

@@ -7,7 +7,9 @@
 #    by regsvr32 in a private prefix of its own; a machine whose kernel runs no
 #    32-bit programs gets the x86-64 figures only, and is told so;
 #  - the registrar on scripts of growing size: the native build, optimised and
-#    without sanitizers, over the in-memory registry.
+#    without sanitizers, over the in-memory registry;
+#  - first of all, the download sizes: both DLLs as built (without symbols, not yet
+#    signed) and a CAB of the PE32 DLL and its INF, against the release's budgets.
 # The figures depend on the machine and on what else runs on it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,10 +26,24 @@ cmake --preset win64 -B "$win64" >/dev/null
 cmake --build "$win64" -j "$jobs" --target Tervagon windows_bench >/dev/null
 cmake --preset host -B "$host" -DCMAKE_BUILD_TYPE=Release -DTERVAGON_SANITIZE=OFF -DTERVAGON_FUZZ=OFF >/dev/null
 cmake --build "$host" -j "$jobs" --target registrar_throughput >/dev/null
+status=0
+
+# The sizes are the build's, unsigned: a release's signatures add a few kilobytes to
+# the DLL and the CAB (tools/release.sh prints the signed ones).
+# shellcheck source=tools/release/budgets.sh
+. tools/release/budgets.sh
+echo "== Download sizes, unsigned, against the release's budgets (tools/release/budgets.sh)"
+cab_dir=$(mktemp -d)
+cp "$win32/bin/Tervagon.DLL" "$win32/release/Tervagon.inf" "$cab_dir/"
+(cd "$cab_dir" && gcab -c -z Tervagon.cab Tervagon.DLL Tervagon.inf)
+size_line "Tervagon.DLL (PE32)" "$win32/bin/Tervagon.DLL" "$TERVAGON_BUDGET_DLL" || status=1
+size_line "Tervagon.cab" "$cab_dir/Tervagon.cab" "$TERVAGON_BUDGET_CAB" || status=1
+size_line "Tervagon.DLL (x86-64)" "$win64/bin/Tervagon.DLL"
+rm -rf "$cab_dir"
+echo
 
 prefixes=()
 trap 'for p in "${prefixes[@]}"; do tools/wine-prefix.sh stop "$p"; done' EXIT
-status=0
 # measure TITLE BUILD_DIR VIEW: the Windows benchmark against that build's DLL.
 measure() {
     local title=$1 dir=$2 view=$3

@@ -3,13 +3,13 @@
 # builds, registers the PE32 DLL with the 32-bit regsvr32 in a private 64-bit
 # Wine prefix (a typical visitor's machine: a 32-bit browser on 64-bit Windows),
 # records the support package's version as the 32-bit installer does, and runs
-# examples/support-page.js in the 32-bit page host once from an allowed page
+# the example page script (examples/support-page.js as the build fills it in,
+# bin/support-page.js) in the 32-bit page host once from an allowed page
 # address and once from a foreign one, showing the answers a real page would see.
 # A machine whose kernel runs no 32-bit programs gets the x86-64 build instead,
 # and is told so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 allowed_url=${ALLOWED_URL:-https://support.talmoren.com/checkup/}
 foreign_url=${FOREIGN_URL:-https://talmoren-support.example.net/checkup/}
 package_version=0x02010004
@@ -43,7 +43,7 @@ shipped="$win32/bin/Tervagon.DLL"
 echo "shipped: $shipped ($(architecture "$shipped"))"
 
 if reason=$(tools/runs-32bit.sh); then
-    dll=$shipped pagehost=$win32/bin/pagehost.exe prefix=$win32/demo-wineprefix
+    dll=$shipped pagehost=$win32/bin/pagehost.exe prefix=$win32/demo-wineprefix script=$win32/bin/support-page.js
     # A 32-bit program on 64-bit Windows: the 32-bit regsvr32 and the 32-bit registry view.
     view=32
     echo "The shipped PE32 DLL runs here under 32-bit Wine, in a 64-bit prefix (WoW64), as in a 32-bit browser on 64-bit Windows."
@@ -52,6 +52,7 @@ else
     echo "The shipped PE32 DLL can't run here: $reason."
     build win64 "$win64" Tervagon pagehost
     dll=$win64/bin/Tervagon.DLL pagehost=$win64/bin/pagehost.exe prefix=$win64/demo-wineprefix
+    script=$win64/bin/support-page.js
     view=64
     echo "The demo registers and runs the x86-64 build of the same sources ($dll) under 64-bit Wine."
 fi
@@ -72,6 +73,6 @@ run reg query "HKCR\\Tervagon.ControlInstaller\\CurVer" | tr -d '\r' | grep -v '
 echo "support package: HKLM\\SOFTWARE\\Talmoren Technical Support, version = $package_version ($view-bit registry view)"
 
 for url in "$allowed_url" "$foreign_url"; do
-    step "examples/support-page.js, from $url"
-    run "$pagehost" --url "$url" "$root/examples/support-page.js"
+    step "the example page script ($script), from $url"
+    run "$pagehost" --url "$url" "$script"
 done

@@ -6,6 +6,10 @@
 #   Tervagon-x86.msi  for 32-bit Windows: the PE32 DLL
 #   SHA256SUMS        of the four
 #   support-page.html the example page, with the object tag naming the CAB at this version
+#   symbols/x86, x64  the symbols of each shipped binary (NAME.debug), for crash analysis:
+#                     the binaries themselves carry none; not for the support site
+# Prints each file's size, the DLL's and the CAB's against their budgets
+# (tools/release/budgets.sh), and stops when one is over.
 # Sets up what is missing first. Builds afresh under build/release (ccache makes it quick
 # where it is set up). Signing: tools/release/sign.sh says which certificate is used.
 set -euo pipefail
@@ -52,12 +56,26 @@ cmake --build "$host" -j 2 --target scriptrun >/dev/null
 . "$win32/release/release.env"
 echo "version $VERSION (package value $PACKAGE_HEX, installer ProductVersion $MSI_VERSION)"
 
+# The binaries the release ships, "ARCH PATH" each. The build leaves them without symbols,
+# a symbols file PATH.debug beside each (cmake/shipped_binaries.cmake); those go to
+# symbols/ARCH, and each binary is checked against its own.
+shipped_binaries=(
+  "x86 $win32/bin/Tervagon.DLL"
+  "x64 $win64/bin/Tervagon.DLL"
+)
+step "Symbols"
+for entry in "${shipped_binaries[@]}"; do
+  read -r arch binary <<<"$entry"
+  mkdir -p "$stage/symbols/$arch"
+  cp "$binary.debug" "$stage/symbols/$arch/"
+  echo "$binary: $(tools/release/symbols.sh check "$binary" "$stage/symbols")"
+done
+
 step "Signing"
 mkdir -p "$stage/x86" "$stage/x64" "$stage/cab"
 tools/release/sign.sh setup "$work/signing"
-# The debugging information stays out of what visitors download.
-i686-w64-mingw32-strip --strip-debug -o "$stage/x86/unsigned.DLL" "$win32/bin/Tervagon.DLL"
-x86_64-w64-mingw32-strip --strip-debug -o "$stage/x64/unsigned.DLL" "$win64/bin/Tervagon.DLL"
+cp "$win32/bin/Tervagon.DLL" "$stage/x86/unsigned.DLL"
+cp "$win64/bin/Tervagon.DLL" "$stage/x64/unsigned.DLL"
 for arch in x86 x64; do
   tools/release/sign.sh sign "$work/signing" "$stage/$arch/unsigned.DLL" "$stage/$arch/Tervagon.DLL"
   rm "$stage/$arch/unsigned.DLL"
@@ -99,10 +117,22 @@ for file in "$stage/x86/Tervagon.DLL" "$stage/Tervagon.cab"; do
     echo "release: the signature of $file does not verify" >&2; exit 1; }
 done
 
+step "Sizes"
+# shellcheck source=tools/release/budgets.sh
+. tools/release/budgets.sh
+within=1
+size_line "Tervagon.DLL (PE32)" "$stage/x86/Tervagon.DLL" "$TERVAGON_BUDGET_DLL" || within=0
+size_line "Tervagon.cab" "$stage/Tervagon.cab" "$TERVAGON_BUDGET_CAB" || within=0
+size_line "Tervagon.DLL (x86-64)" "$stage/x64/Tervagon.DLL"
+size_line "Tervagon-x64.msi" "$stage/Tervagon-x64.msi"
+size_line "Tervagon-x86.msi" "$stage/Tervagon-x86.msi"
+[ "$within" = 1 ] || { echo "release: over its download budget (tools/release/budgets.sh); nothing written" >&2; exit 1; }
+
 step "Writing $out"
 rm -rf "$out"
 mkdir -p "$out"
 cp "$stage/x86/Tervagon.DLL" "$stage/Tervagon.cab" "$stage/Tervagon-x64.msi" "$stage/Tervagon-x86.msi" "$out/"
+cp -r "$stage/symbols" "$out/"
 # The example page, for the support site beside the CAB.
 cp "$win32/bin/support-page.html" "$out/"
 (cd "$out" && sha256sum Tervagon.DLL Tervagon.cab Tervagon-x64.msi Tervagon-x86.msi >SHA256SUMS)

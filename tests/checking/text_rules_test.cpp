@@ -62,6 +62,18 @@ TEST(BoundedFormat, CutsAndReportsWhatDoesNotFit) {
     EXPECT_STREQ(buffer, "ERR 1");
     EXPECT_TRUE(BoundedFormat(buffer, sizeof(buffer), "%s\n", "abcd"));
     EXPECT_STREQ(buffer, "abcd\n");
+    EXPECT_FALSE(BoundedFormat(buffer, sizeof(buffer), "%s", "abcdef"));  // one character over
+    EXPECT_STREQ(buffer, "abcde");
+}
+
+TEST(BoundedFormat, WritesTheErrorNumbersOfAnswers) {
+    const std::pair<long, const char*> cases[] = {
+        {2L, "ERR 2"}, {-2147024894L, "ERR -2147024894"}, {-2147483647L - 1, "ERR -2147483648"}};
+    for (const auto& [number, text] : cases) {
+        char buffer[checking::kPathCapacity];
+        EXPECT_TRUE(BoundedFormat(buffer, sizeof(buffer), "ERR %ld", number));
+        EXPECT_STREQ(buffer, text);
+    }
 }
 
 TEST(BoundedFormat, RefusesCapacitiesWithoutWriting) {

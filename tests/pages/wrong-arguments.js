@@ -16,7 +16,7 @@ function attempt(label, call) {
 attempt("getControlVersion()", function () { return installer.getControlVersion(); });
 attempt("getControlVersion(id, 1)", function () { return installer.getControlVersion(self, 1); });
 attempt("isValidControl(id)", function () { return installer.isValidControl(self); });
-attempt("isValidControl(id, v, 1)", function () { return installer.isValidControl(self, "1.0.0.1", 1); });
+attempt("isValidControl(id, v, 1)", function () { return installer.isValidControl(self, "@TERVAGON_VERSION@", 1); });
 attempt("getPackageVersion(1)", function () { return installer.getPackageVersion(1); });
 // Values that have no text are a type mismatch; values that have one are
 // passed as that text.
@@ -29,5 +29,5 @@ attempt("isValidControl(id, 1001)", function () { return installer.isValidContro
 attempt("install(id)", function () { return installer.install(self); });
 // The object keeps working.
 attempt("getControlVersion(id)", function () { return installer.getControlVersion(self); });
-attempt("isValidControl(id, \"1.0.0.1\")", function () { return installer.isValidControl(self, "1.0.0.1"); });
+attempt("isValidControl(id, \"@TERVAGON_VERSION@\")", function () { return installer.isValidControl(self, "@TERVAGON_VERSION@"); });
 attempt("getPackageVersion()", function () { return installer.getPackageVersion(); });

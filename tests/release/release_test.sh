@@ -49,8 +49,8 @@ pagehost64=build/win64/bin/pagehost.exe
 pagehost32=build/win32/bin/pagehost.exe
 
 # --- What is shipped ---------------------------------------------------------------------
-check "dist holds the four files, their SHA256SUMS and the example page" \
-  same "SHA256SUMS Tervagon-x64.msi Tervagon-x86.msi Tervagon.DLL Tervagon.cab support-page.html" "$(cd "$dist" && ls | sort | xargs)"
+check "dist holds the four files, their SHA256SUMS, the example page and the symbols" \
+  same "SHA256SUMS Tervagon-x64.msi Tervagon-x86.msi Tervagon.DLL Tervagon.cab support-page.html symbols" "$(cd "$dist" && ls | LC_ALL=C sort | xargs)"
 check "SHA256SUMS matches the files" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
 check "the release says when it signs with a throwaway certificate" \
   grep -q "THROWAWAY TEST CERTIFICATE" "$work/release.log"
@@ -223,6 +223,36 @@ check "Tervagon-x64.msi carries the signed Tervagon.DLL for 32-bit hosts" cmp -s
 check "Tervagon-x64.msi carries an x86-64 DLL for 64-bit hosts" \
   bash -c "file -b '$dll64' | grep -q '^PE32+ executable (DLL).*x86-64' && tools/release/sign.sh verify '$signing' '$dll64' >/dev/null 2>&1"
 
+# --- Symbols and sizes ---------------------------------------------------------------------
+# Every Windows binary that ships, on its own and in the CAB and the packages: no symbol
+# table, no debugging sections, and its own symbols file under dist/symbols.
+symbols_named=$work/symbols-named
+: >"$symbols_named"
+shipped_count=0
+for binary in "$dist/Tervagon.DLL" "$cab"/* "$extracted"/*/*; do
+  file -b "$binary" | grep -q '^PE32' || continue
+  shipped_count=$((shipped_count + 1))
+  check "${binary#"$work"/} carries no symbols, and dist/symbols holds the ones of its build" \
+    bash -c 'tools/release/symbols.sh check "$1" "$2" >>"$3"' _ "$binary" "$dist/symbols" "$symbols_named"
+done
+check "the binaries checked include the five DLLs (dist, the CAB's, the packages' three): $shipped_count" \
+  test "$shipped_count" -ge 5
+check "dist/symbols holds nothing but the symbols files the shipped binaries name" \
+  same "$(LC_ALL=C sort -u "$symbols_named")" "$(find "$dist/symbols" -type f | LC_ALL=C sort)"
+# The check itself tells one build's symbols from another's.
+mkdir -p "$work/wrong-symbols/x86"
+cp "$dist/symbols/x64/Tervagon.DLL.debug" "$work/wrong-symbols/x86/"
+check "the PE32 DLL does not accept the x86-64 DLL's symbols as its own" \
+  bash -c '! tools/release/symbols.sh check "$1" "$2" 2>/dev/null' _ "$dist/Tervagon.DLL" "$work/wrong-symbols"
+# shellcheck source=tools/release/budgets.sh
+. tools/release/budgets.sh
+within_budget() { size_line "$@" >/dev/null; }
+for entry in "Tervagon.DLL $TERVAGON_BUDGET_DLL" "Tervagon.cab $TERVAGON_BUDGET_CAB"; do
+  read -r name budget <<<"$entry"
+  check "$name is within its budget ($(with_commas "$(stat -c %s "$dist/$name")") of $(with_commas "$budget") bytes)" \
+    within_budget "$name" "$dist/$name" "$budget"
+done
+
 check "regsvr32 registers the DLL in a fresh 32-bit prefix" reference win32 win32 "$dist/Tervagon.DLL" 32
 check "regsvr32 (32-bit) registers the DLL in a fresh 64-bit prefix" reference wow64 win64 "$dist/Tervagon.DLL" 32
 check "regsvr32 (64-bit) registers the x86-64 DLL in a fresh 64-bit prefix" reference win64 win64 "$dll64" 64
@@ -270,7 +300,7 @@ no_leftovers() {
 page_output() {  # page_output PREFIX PAGEHOST: the example page, from the allowed address
   local bits=64
   file -b "$2" | grep -q '^PE32 ' && bits=32
-  run_as "$bits" "$1" "$2" --url "$allowed_url" "$root/examples/support-page.js" 2>&1 | tr -d '\r'
+  run_as "$bits" "$1" "$2" --url "$allowed_url" "$root/build/win32/bin/support-page.js" 2>&1 | tr -d '\r'
 }
 # The page's answers for the DLL's own class at the release's version and for the package.
 page_sees_release() {

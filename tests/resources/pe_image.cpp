@@ -1,5 +1,6 @@
 #include "pe_image.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -59,6 +60,8 @@ std::optional<PeImage> ReadPeImage(std::string_view bytes, std::string* error) {
     PeImage image;
     image.machine = in.U16(pe + 4);
     const std::uint16_t sectionCount = in.U16(pe + 6);
+    const std::uint32_t symbolTable = in.U32(pe + 12);
+    image.symbolCount = in.U32(pe + 16);
     const std::uint16_t optionalSize = in.U16(pe + 20);
     image.characteristics = in.U16(pe + 22);
     const std::size_t optional = pe + 24;
@@ -81,6 +84,17 @@ std::optional<PeImage> ReadPeImage(std::string_view bytes, std::string* error) {
     for (std::size_t i = 0; i < sectionCount; ++i) {
         const std::size_t s = table + i * 40;
         sections.push_back({in.U32(s + 12), in.U32(s + 8), in.U32(s + 16), in.U32(s + 20)});
+        std::string name(bytes.substr(s, 8));
+        name.resize(std::strlen(name.c_str()));
+        if (!name.empty() && name[0] == '/') {
+            // A name longer than eight characters: its offset in the string table, which
+            // follows the symbol table's 18-byte entries.
+            const std::size_t strings = std::size_t{symbolTable} + std::size_t{image.symbolCount} * 18;
+            const auto longName = in.Text(strings + std::strtoul(name.c_str() + 1, nullptr, 10));
+            if (symbolTable == 0 || !longName) return fail("long section name outside the file");
+            name = *longName;
+        }
+        image.sectionNames.push_back(name);
     }
 
     const std::uint32_t exportRva = in.U32(directories);

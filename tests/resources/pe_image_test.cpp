@@ -1,5 +1,5 @@
-// The export and import tables and the machine of the built DLLs, read from
-// their files' bytes.
+// The export and import tables, the sections and symbols and the machine of the
+// built DLLs, read from their files' bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,6 +53,18 @@ TEST_P(DllImage, NeedsNoMinGWRuntimeDll) {
             EXPECT_EQ(name.find(runtime), std::string::npos) << dll << " is a MinGW runtime DLL";
     }
     EXPECT_TRUE(kernel) << "the import table was not read (no KERNEL32.dll)";
+}
+
+// The built DLL is the one that ships: its symbols are in a file beside it, to which
+// it keeps only the debug link.
+TEST_P(DllImage, CarriesNoSymbolsAndNoDebuggingSections) {
+    EXPECT_EQ(image_.symbolCount, 0u);
+    ASSERT_FALSE(image_.sectionNames.empty());
+    for (const std::string& name : image_.sectionNames)
+        EXPECT_NE(name.rfind(".debug", 0), 0u) << name << " is a debugging section";
+    EXPECT_NE(std::find(image_.sectionNames.begin(), image_.sectionNames.end(), ".gnu_debuglink"),
+              image_.sectionNames.end());
+    EXPECT_NE(std::find(image_.sectionNames.begin(), image_.sectionNames.end(), ".text"), image_.sectionNames.end());
 }
 
 INSTANTIATE_TEST_SUITE_P(Built, DllImage, ::testing::ValuesIn(kDllsUnderTest), PrintDll);

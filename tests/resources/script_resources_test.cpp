@@ -113,7 +113,7 @@ std::string VersionString(const std::vector<BYTE>& block, const char* name) {
     return std::string(static_cast<const char*>(value));
 }
 
-TEST_P(DllResources, FileAndProductVersionAre1_0_0_1) {
+TEST_P(DllResources, FileAndProductVersionAreTheProjectVersion) {
     const std::string path = WindowsPath(GetParam());
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
@@ -125,12 +125,12 @@ TEST_P(DllResources, FileAndProductVersionAre1_0_0_1) {
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
-    EXPECT_EQ(VersionString(block, "FileVersion"), "1.0.0.1");
-    EXPECT_EQ(VersionString(block, "ProductVersion"), "1.0.0.1");
+    EXPECT_EQ(fixed->dwFileVersionMS, TERVAGON_VERSION_MS);
+    EXPECT_EQ(fixed->dwFileVersionLS, TERVAGON_VERSION_LS);
+    EXPECT_EQ(fixed->dwProductVersionMS, TERVAGON_VERSION_MS);
+    EXPECT_EQ(fixed->dwProductVersionLS, TERVAGON_VERSION_LS);
+    EXPECT_EQ(VersionString(block, "FileVersion"), TERVAGON_VERSION_TEXT);
+    EXPECT_EQ(VersionString(block, "ProductVersion"), TERVAGON_VERSION_TEXT);
 }
 
 INSTANTIATE_TEST_SUITE_P(Built, DllResources, ::testing::ValuesIn(kDllsUnderTest), PrintDll);

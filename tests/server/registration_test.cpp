@@ -14,6 +14,9 @@ namespace server_tests {
 namespace {
 
 const wchar_t kAllowedPage[] = L"https://support.talmoren.com/page";
+// The DLL's own file version (the project's, from the build), and a text that differs from it.
+const wchar_t kDllVersion[] = L"" TERVAGON_VERSION_TEXT;
+const wchar_t kOtherVersion[] = L"" TERVAGON_VERSION_TEXT "0";
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
@@ -80,8 +83,8 @@ struct Answers { std::wstring valid; std::wstring invalidVersion; std::wstring v
 Answers AskVtable(IControlInstaller* object) {
     Answers answers;
     platform::SystemString guid(SysAllocString(ClassIdText().c_str()));
-    platform::SystemString version(SysAllocString(L"1.0.0.1"));
-    platform::SystemString otherVersion(SysAllocString(L"1.0.0.2"));
+    platform::SystemString version(SysAllocString(kDllVersion));
+    platform::SystemString otherVersion(SysAllocString(kOtherVersion));
     platform::SystemString answer;
     EXPECT_EQ(object->isValidControl(guid.Get(), version.Get(), answer.Receive()), S_OK);
     answers.valid = answer.Text();
@@ -226,14 +229,14 @@ TEST_F(RegistrationTest, Regsvr32RegistersAClientUsesTheObjectAndUnregistrationR
         const Answers direct = AskVtable(vtable.Get());
         EXPECT_EQ(direct.valid, L"true");
         EXPECT_EQ(direct.invalidVersion, L"false");
-        EXPECT_EQ(direct.version, L"1.0.0.1");
+        EXPECT_EQ(direct.version, kDllVersion);
         EXPECT_NE(direct.package, L"ERR InvalidDomain");
-        ASSERT_EQ(CallByName(dispatch.Get(), L"isValidControl", {clsid, L"1.0.0.1"}, answer), S_OK);
+        ASSERT_EQ(CallByName(dispatch.Get(), L"isValidControl", {clsid, kDllVersion}, answer), S_OK);
         EXPECT_EQ(answer, L"true");
-        ASSERT_EQ(CallByName(dispatch.Get(), L"isValidControl", {clsid, L"1.0.0.2"}, answer), S_OK);
+        ASSERT_EQ(CallByName(dispatch.Get(), L"isValidControl", {clsid, kOtherVersion}, answer), S_OK);
         EXPECT_EQ(answer, L"false");
         ASSERT_EQ(CallByName(dispatch.Get(), L"getControlVersion", {clsid}, answer), S_OK);
-        EXPECT_EQ(answer, L"1.0.0.1");
+        EXPECT_EQ(answer, kDllVersion);
         ASSERT_EQ(CallByName(dispatch.Get(), L"getPackageVersion", {}, answer), S_OK);
         EXPECT_EQ(answer, direct.package);
 
