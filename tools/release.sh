@@ -2,8 +2,9 @@
 # Builds a release from the sources and writes it to dist/ (or --out DIR):
 #   Tervagon.DLL      the PE32 DLL, Authenticode-signed
 #   Tervagon.cab      signed; the DLL and Tervagon.inf, for the browser's code download
-#   Tervagon-x64.msi  for 64-bit Windows: the PE32 DLL (32-bit view) and the x86-64 DLL (64-bit view)
-#   Tervagon-x86.msi  for 32-bit Windows: the PE32 DLL
+#   Tervagon-x64.msi  for 64-bit Windows: the PE32 DLL (32-bit view) and the x86-64 DLL (64-bit view),
+#                     each with the native messaging host of its bitness for Chrome, Edge and Firefox
+#   Tervagon-x86.msi  for 32-bit Windows: the PE32 DLL and its native messaging host
 #   SHA256SUMS        of the four
 #   support-page.html the example page, with the object tag naming the CAB at this version
 #   symbols/x86, x64  the symbols of each shipped binary (NAME.debug), for crash analysis:
@@ -49,8 +50,8 @@ else
   win32=build/win32 win64=build/win64 host=build/host
   for preset in win32 win64 host; do cmake --preset "$preset" >/dev/null; done
 fi
-cmake --build "$win32" -j 2 --target Tervagon >/dev/null
-cmake --build "$win64" -j 2 --target Tervagon >/dev/null
+cmake --build "$win32" -j 2 --target Tervagon TervagonBridge >/dev/null
+cmake --build "$win64" -j 2 --target Tervagon TervagonBridge >/dev/null
 cmake --build "$host" -j 2 --target scriptrun >/dev/null
 # shellcheck disable=SC1091
 . "$win32/release/release.env"
@@ -62,6 +63,8 @@ echo "version $VERSION (package value $PACKAGE_HEX, installer ProductVersion $MS
 shipped_binaries=(
   "x86 $win32/bin/Tervagon.DLL"
   "x64 $win64/bin/Tervagon.DLL"
+  "x86 $win32/bin/TervagonBridge.exe"
+  "x64 $win64/bin/TervagonBridge.exe"
 )
 step "Symbols"
 for entry in "${shipped_binaries[@]}"; do
@@ -79,6 +82,14 @@ cp "$win64/bin/Tervagon.DLL" "$stage/x64/unsigned.DLL"
 for arch in x86 x64; do
   tools/release/sign.sh sign "$work/signing" "$stage/$arch/unsigned.DLL" "$stage/$arch/Tervagon.DLL"
   rm "$stage/$arch/unsigned.DLL"
+done
+# The native messaging host of each build and its manifests, for the packages.
+for pair in "x86 $win32" "x64 $win64"; do
+  read -r arch build <<<"$pair"
+  cp "$build/bin/TervagonBridge.exe" "$stage/$arch/unsigned.exe"
+  tools/release/sign.sh sign "$work/signing" "$stage/$arch/unsigned.exe" "$stage/$arch/TervagonBridge.exe"
+  rm "$stage/$arch/unsigned.exe"
+  cp "$build"/bin/com.talmoren.tervagon*.json "$stage/$arch/"
 done
 
 step "Registry rows: what each build's DllRegisterServer writes"
@@ -99,6 +110,9 @@ tree "$win32" "$stage/tree-x86.reg"
 tree "$win64" "$stage/tree-x64.reg"
 tools/release/registry-rows.sh "$stage/tree-x86.reg" Tervagon32 InstallFolder32 >"$stage/rows-x86.wxi"
 tools/release/registry-rows.sh "$stage/tree-x64.reg" Tervagon64 InstallFolder64 >"$stage/rows-x64.wxi"
+# Where the browsers find each build's native messaging host.
+tools/release/registry-rows.sh "$win32/release/bridge-registration.reg" Bridge32 InstallFolder32 >"$stage/bridge-rows-x86.wxi"
+tools/release/registry-rows.sh "$win64/release/bridge-registration.reg" Bridge64 InstallFolder64 >"$stage/bridge-rows-x64.wxi"
 echo "$(grep -c '<RegistryValue' "$stage/rows-x86.wxi") rows per build"
 
 step "Cabinet"
