@@ -14,6 +14,8 @@ packages=(cmake ninja-build clang libclang-rt-14-dev g++ libgtest-dev googletest
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-tools wine wine64 wine32:i386 libwine-dev
           msitools wixl gcab osslsigncode openssl cabextract ca-certificates file locales)
+# The browser tests: Debian's Chromium and Firefox ESR, headless, driven over their own remote protocols.
+packages+=(chromium firefox-esr)
 need=()
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 
