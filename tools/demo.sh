@@ -3,7 +3,7 @@
 # builds, registers the PE32 DLL with the 32-bit regsvr32 in a private 64-bit
 # Wine prefix (a typical visitor's machine: a 32-bit browser on 64-bit Windows),
 # records the support package's version as the 32-bit installer does, and runs
-# examples/support-page.js in the 32-bit page host once from an allowed page
+# examples/support-page.js (on the page library, web/tervagon.js) in the 32-bit page host once from an allowed page
 # address and once from a foreign one, showing the answers a real page would see.
 # A machine whose kernel runs no 32-bit programs gets the x86-64 build instead,
 # and is told so.
@@ -73,5 +73,5 @@ echo "support package: HKLM\\SOFTWARE\\Talmoren Technical Support, version = $pa
 
 for url in "$allowed_url" "$foreign_url"; do
     step "examples/support-page.js, from $url"
-    run "$pagehost" --url "$url" "$root/examples/support-page.js"
+    run "$pagehost" --url "$url" "$root/web/tervagon.js" "$root/examples/support-page.js"
 done

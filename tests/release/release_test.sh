@@ -267,10 +267,10 @@ no_leftovers() {
   changes=$(diff "$1" "$2" | grep '^[<>]' | grep -v '^[<>] *$' | grep -vE "^> ${installer_containers#^}" || true)
   [ -z "$changes" ] || { echo "$changes" | head -20 >&2; return 1; }
 }
-page_output() {  # page_output PREFIX PAGEHOST: the example page, from the allowed address
+page_output() {  # page_output PREFIX PAGEHOST: the example page on the released library, from the allowed address
   local bits=64
   file -b "$2" | grep -q '^PE32 ' && bits=32
-  run_as "$bits" "$1" "$2" --url "$allowed_url" "$root/examples/support-page.js" 2>&1 | tr -d '\r'
+  run_as "$bits" "$1" "$2" --url "$allowed_url" "$dist/tervagon.js" "$root/examples/support-page.js" 2>&1 | tr -d '\r'
 }
 # The page's answers for the DLL's own class at the release's version and for the package.
 page_sees_release() {
