@@ -13,7 +13,8 @@ packages=(cmake ninja-build clang libclang-rt-14-dev g++ libgtest-dev googletest
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-tools wine wine64 wine32:i386 libwine-dev
-          msitools wixl gcab osslsigncode openssl cabextract ca-certificates file locales)
+          msitools wixl gcab osslsigncode openssl cabextract ca-certificates file locales
+          nlohmann-json3-dev)
 # The browser tests: Debian's Chromium and Firefox ESR, headless, driven over their own remote protocols.
 packages+=(chromium firefox-esr)
 need=()
