@@ -16,7 +16,7 @@ packages=(cmake ninja-build clang libclang-rt-14-dev g++ libgtest-dev googletest
           msitools wixl gcab osslsigncode openssl cabextract ca-certificates file locales
           nlohmann-json3-dev)
 # The browser tests: Debian's Chromium and Firefox ESR, headless, driven over their own remote protocols.
-packages+=(chromium firefox-esr)
+packages+=(chromium firefox-esr nodejs)
 need=()
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 
