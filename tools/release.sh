@@ -4,8 +4,11 @@
 #   Tervagon.cab      signed; the DLL and Tervagon.inf, for the browser's code download
 #   Tervagon-x64.msi  for 64-bit Windows: the PE32 DLL (32-bit view) and the x86-64 DLL (64-bit view)
 #   Tervagon-x86.msi  for 32-bit Windows: the PE32 DLL
-#   SHA256SUMS        of the four
+#   Tervagon-extension-chromium.zip  the browser extension for the Chrome Web Store and Edge Add-ons
+#   Tervagon-extension-firefox.zip   the browser extension for Firefox Add-ons
+#   SHA256SUMS        of the four and the two extension packages
 #   support-page.html the example page, with the object tag naming the CAB at this version
+#   tervagon.js       the page library, beside the page on the support site
 # Sets up what is missing first. Builds afresh under build/release (ccache makes it quick
 # where it is set up). Signing: tools/release/sign.sh says which certificate is used.
 set -euo pipefail
@@ -99,12 +102,24 @@ for file in "$stage/x86/Tervagon.DLL" "$stage/Tervagon.cab"; do
     echo "release: the signature of $file does not verify" >&2; exit 1; }
 done
 
+step "Browser extension packages"
+# The build assembles each family's folder (the Chromium one for the stores has no key);
+# the stores take a zip of its files.
+for family in chromium firefox; do
+  folder=$win32/bin/extension/$family
+  [ "$family" = chromium ] && folder=$win32/bin/extension/chromium-store
+  (cd "$folder" && cmake -E tar cf "$root/$stage/Tervagon-extension-$family.zip" --format=zip \
+     content.js manifest.json worker.js)
+done
+
 step "Writing $out"
 rm -rf "$out"
 mkdir -p "$out"
 cp "$stage/x86/Tervagon.DLL" "$stage/Tervagon.cab" "$stage/Tervagon-x64.msi" "$stage/Tervagon-x86.msi" "$out/"
-# The example page, for the support site beside the CAB.
-cp "$win32/bin/support-page.html" "$out/"
-(cd "$out" && sha256sum Tervagon.DLL Tervagon.cab Tervagon-x64.msi Tervagon-x86.msi >SHA256SUMS)
+cp "$stage/Tervagon-extension-chromium.zip" "$stage/Tervagon-extension-firefox.zip" "$out/"
+# The example page and the page library, for the support site beside the CAB.
+cp "$win32/bin/support-page.html" "$win32/bin/tervagon.js" "$out/"
+(cd "$out" && sha256sum Tervagon.DLL Tervagon.cab Tervagon-x64.msi Tervagon-x86.msi \
+   Tervagon-extension-chromium.zip Tervagon-extension-firefox.zip >SHA256SUMS)
 cat "$out/SHA256SUMS"
 echo "release $VERSION written to $(realpath "$out")"
