@@ -5,14 +5,24 @@
 namespace bridge {
 
 std::size_t HandleSource::Read(char* buffer, std::size_t size) {
+    if (start_ == end_) {
+        // Large reads go straight to the caller.
+        if (size >= buffer_.size()) return ReadHandle(buffer, size);
+        start_ = 0;
+        end_ = ReadHandle(buffer_.data(), buffer_.size());
+    }
+    const std::size_t count = std::min(size, end_ - start_);
+    std::copy_n(buffer_.data() + start_, count, buffer);
+    start_ += count;
+    return count;
+}
+
+std::size_t HandleSource::ReadHandle(char* buffer, std::size_t size) {
     const DWORD asked = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 20));
-    // A pipe ends with a broken-pipe failure; an empty read from one is only a
-    // writer's empty write, and reading goes on. From a file, it is the end.
-    const bool pipe = GetFileType(handle_) == FILE_TYPE_PIPE;
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(handle_, buffer, asked, &got, nullptr)) return 0;
-        if (got > 0 || !pipe || asked == 0) return got;
+        if (got > 0 || !pipe_ || asked == 0) return got;
     }
 }
 

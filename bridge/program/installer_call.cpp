@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "Tervagon.h"
 #include "bridge/program/page_site.h"
 #include "platform/com_ref.h"
 #include "platform/owned_string.h"
@@ -42,12 +41,24 @@ private:
 
 }  // namespace
 
-InstallerAnswer AskInstaller(const Request& request) {
-    // By class identifier, as a page's object tag names it.
+HRESULT InstallerMaker::Make(platform::ComRef<IControlInstaller>& installer) {
+    if (!factory_) {
+        // By class identifier, as a page's object tag names it.
+        const HRESULT status = CoGetClassObject(CLSID_ControlInstaller, CLSCTX_INPROC_SERVER, nullptr,
+                                                IID_IClassFactory, factory_.ReceiveVoid());
+        if (FAILED(status) || !factory_) {
+            factory_.Reset();
+            return FAILED(status) ? status : E_UNEXPECTED;
+        }
+    }
+    const HRESULT status = factory_->CreateInstance(nullptr, IID_IControlInstaller, installer.ReceiveVoid());
+    return SUCCEEDED(status) && !installer ? E_UNEXPECTED : status;
+}
+
+InstallerAnswer AskInstaller(InstallerMaker& maker, const Request& request) {
     platform::ComRef<IControlInstaller> installer;
-    HRESULT status = CoCreateInstance(CLSID_ControlInstaller, nullptr, CLSCTX_INPROC_SERVER, IID_IControlInstaller,
-                                      installer.ReceiveVoid());
-    if (FAILED(status) || !installer) return Failed("Tervagon.ControlInstaller could not be created", status);
+    HRESULT status = maker.Make(installer);
+    if (FAILED(status)) return Failed("Tervagon.ControlInstaller could not be created", status);
     platform::ComRef<IObjectWithSite> siteHolder;
     status = installer->QueryInterface(IID_IObjectWithSite, siteHolder.ReceiveVoid());
     if (FAILED(status) || !siteHolder) return Failed("the object takes no site", status);

@@ -6,9 +6,23 @@
 
 #include <string>
 
+#include "Tervagon.h"
 #include "bridge/protocol/request.h"
+#include "platform/com_ref.h"
+#include "platform/win32.h"
 
 namespace bridge {
+
+// Makes the objects. The class object is looked up in the registration once,
+// when it is first needed (and again after a failure), and kept: a new object
+// then costs no registry reads, as in a browser that shows the page again.
+class InstallerMaker {
+public:
+    HRESULT Make(platform::ComRef<IControlInstaller>& installer);
+
+private:
+    platform::ComRef<IClassFactory> factory_;
+};
 
 struct InstallerAnswer {
     bool answered = false;
@@ -17,6 +31,6 @@ struct InstallerAnswer {
 };
 
 // Call on a thread in a single-threaded apartment.
-InstallerAnswer AskInstaller(const Request& request);
+InstallerAnswer AskInstaller(InstallerMaker& maker, const Request& request);
 
 }  // namespace bridge

@@ -60,6 +60,7 @@ int Run() {
         Say("COM did not start");
         return 1;
     }
+    bridge::InstallerMaker maker;  // let go before the apartment is left
     bridge::HandleSource input(GetStdHandle(STD_INPUT_HANDLE));
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     for (;;) {
@@ -69,7 +70,7 @@ int Run() {
             Say(bridge::FrameProblem(frame));
             return 1;
         }
-        if (!bridge::WriteAll(output, bridge::FrameOf(bridge::Serve(frame.message)))) {
+        if (!bridge::WriteAll(output, bridge::FrameOf(bridge::Serve(maker, frame.message)))) {
             Say("the browser stopped reading the answers");
             return 1;
         }

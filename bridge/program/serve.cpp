@@ -2,18 +2,17 @@
 
 #include <variant>
 
-#include "bridge/program/installer_call.h"
 #include "bridge/protocol/reply.h"
 #include "bridge/protocol/request.h"
 
 namespace bridge {
 
-std::string Serve(std::string_view message) noexcept {
+std::string Serve(InstallerMaker& maker, std::string_view message) noexcept {
     try {
         auto parsed = ParseRequest(message);
         if (const auto* refusal = std::get_if<Refusal>(&parsed)) return ErrorMessage(refusal->id, refusal->error);
         const Request& request = std::get<Request>(parsed);
-        const InstallerAnswer answer = AskInstaller(request);
+        const InstallerAnswer answer = AskInstaller(maker, request);
         if (!answer.answered) return ErrorMessage(request.id, answer.failure);
         return AnswerMessage(request.id, answer.text);
     } catch (...) {

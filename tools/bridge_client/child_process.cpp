@@ -75,6 +75,8 @@ bool ChildProcess::Start(const std::wstring& commandLine) {
     return true;
 }
 
+ChildProcess::ChildProcess() = default;
+
 ChildProcess::~ChildProcess() {
     CloseInput();
     output_.Reset();
@@ -95,13 +97,21 @@ bool ChildProcess::Write(std::string_view bytes) {
 void ChildProcess::CloseInput() { input_.Reset(); }
 
 std::size_t ChildProcess::Read(char* buffer, std::size_t size) {
-    for (;;) {
+    if (bufferedStart_ == buffered_.size()) {
+        buffered_.resize(1 << 16);
+        bufferedStart_ = 0;
         DWORD got = 0;
-        if (!output_ || !ReadFile(output_.Get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20)),
-                                  &got, nullptr))
-            return 0;
-        if (got > 0 || size == 0) return got;
+        do {
+            if (!output_ || !ReadFile(output_.Get(), buffered_.data(), static_cast<DWORD>(buffered_.size()), &got,
+                                      nullptr))
+                got = 0, buffered_.clear();
+        } while (got == 0 && !buffered_.empty());  // an empty write is no end
+        buffered_.resize(got);
     }
+    const std::size_t count = std::min(size, buffered_.size() - bufferedStart_);
+    std::copy_n(buffered_.data() + bufferedStart_, count, buffer);
+    bufferedStart_ += count;
+    return count;
 }
 
 std::string ChildProcess::ReadToEnd() {
@@ -122,11 +132,12 @@ long ChildProcess::Wait(DWORD milliseconds) {
 std::string ChildProcess::Errors() { return errors_ ? errors_->Text() : std::string(); }
 
 std::size_t ChildProcess::PrivateBytes() const {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
+    // The private commit, which Wine fills in only under its first name.
+    PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(process_.Get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+    if (!GetProcessMemoryInfo(process_.Get(), &counters, sizeof counters))
         return 0;
-    return counters.PrivateUsage;
+    return counters.PagefileUsage;
 }
 
 std::wstring Quoted(const std::wstring& text) {

@@ -18,7 +18,10 @@ public:
     // Starts `commandLine` (the program's path first, quoted as needed); false
     // when it could not be started.
     bool Start(const std::wstring& commandLine);
+    ChildProcess();
     ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Writes to its standard input; false once it stopped reading.
     bool Write(std::string_view bytes);
@@ -43,6 +46,10 @@ private:
     platform::KernelHandle input_;
     platform::KernelHandle output_;
     std::unique_ptr<ErrorReader> errors_;
+    // Standard output is read a pipe's worth at a time: a frame's length and
+    // its message then cost one read, not two.
+    std::string buffered_;
+    std::size_t bufferedStart_ = 0;
 };
 
 // `text` quoted for a command line as CommandLineToArgvW reads it back.
