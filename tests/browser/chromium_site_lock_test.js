@@ -45,7 +45,9 @@ const pages = [
     ["a page of evil.example", "https://evil.example/t/ask.html", NO_ROAD],
     ["a page of support.talmoren.com over plain http", "http://support.talmoren.com/t/ask.html", NO_ROAD],
     ["a page of support.talmoren.com.evil.example", "https://support.talmoren.com.evil.example/t/ask.html", NO_ROAD],
-    // The content script's pattern takes the trailing dot; the host refuses it, as on the ActiveX road.
+    // The content script's pattern takes any port and the trailing dot; the host refuses
+    // both, as on the ActiveX road.
+    ["a page of support.talmoren.com on port 8443", "https://support.talmoren.com:8443/t/ask.html", REFUSED],
     ["a page of support.talmoren.com. (a trailing dot)", "https://support.talmoren.com./t/ask.html", REFUSED],
 ];
 pages.forEach(([name, address, expected], index) => {
