@@ -33,6 +33,14 @@ function paths({ source, build }) {
     };
 }
 
+// The browsers need absolute paths (a host manifest's path, a profile, HOME), and the
+// host runs in a folder of the browser's choosing: every folder is made absolute here.
+function absolute(options) {
+    const made = Object.assign({}, options);
+    for (const name of ["source", "build", "prefix", "work", "pages"]) made[name] = path.resolve(options[name]);
+    return made;
+}
+
 async function openSite(options) {
     fs.rmSync(options.work, { recursive: true, force: true });
     fs.mkdirSync(options.work, { recursive: true });
@@ -43,7 +51,8 @@ async function openSite(options) {
 }
 
 // withHost false: the profile has no host manifest, as a machine without the program.
-async function chromiumSession(options) {
+async function chromiumSession(given) {
+    const options = absolute(given);
     const { where, site, program } = await openSite(options);
     const extensionId = host.extensionIdFromKey(fs.readFileSync(where.extensionKey, "utf8"));
     const profile = path.join(options.work, "chromium-profile");
@@ -68,7 +77,8 @@ async function chromiumSession(options) {
     };
 }
 
-async function firefoxSession(options) {
+async function firefoxSession(given) {
+    const options = absolute(given);
     const { site, program } = await openSite(options);
     const home = path.join(options.work, "firefox-home");
     if (options.withHost !== false) host.installForFirefox(home, program.program);
