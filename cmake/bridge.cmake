@@ -24,8 +24,15 @@ endif()
 
 # The PE32 host answers as a 32-bit browser's object does, the classic case, and
 # keeps the plain name; the x86-64 host is installed beside it under its own.
-set(TERVAGON_BRIDGE_HOST_NAME "com.talmoren.tervagon")
+# Each has two manifests beside the program: one for the Chromium browsers
+# (allowed_origins), one for Firefox (allowed_extensions).
+set(TERVAGON_BRIDGE_NAME_PE32 "com.talmoren.tervagon")
+set(TERVAGON_BRIDGE_NAME_X64 "com.talmoren.tervagon.x64")
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  string(APPEND TERVAGON_BRIDGE_HOST_NAME ".x64")
+  set(TERVAGON_BRIDGE_HOST_NAME ${TERVAGON_BRIDGE_NAME_X64})
+else()
+  set(TERVAGON_BRIDGE_HOST_NAME ${TERVAGON_BRIDGE_NAME_PE32})
 endif()
 set(TERVAGON_BRIDGE_PROGRAM "TervagonBridge.exe")
+set(TERVAGON_BRIDGE_MANIFEST_CHROMIUM ${TERVAGON_BRIDGE_HOST_NAME}.chromium.json)
+set(TERVAGON_BRIDGE_MANIFEST_FIREFOX ${TERVAGON_BRIDGE_HOST_NAME}.firefox.json)

@@ -22,9 +22,9 @@ win64=${TERVAGON_WIN64_DIR:-build/win64}
 host=${TERVAGON_BENCH_HOST_DIR:-build/bench-host}
 
 cmake --preset win32 -B "$win32" >/dev/null
-cmake --build "$win32" -j "$jobs" --target Tervagon windows_bench >/dev/null
+cmake --build "$win32" -j "$jobs" --target Tervagon windows_bench bridge_bench >/dev/null
 cmake --preset win64 -B "$win64" >/dev/null
-cmake --build "$win64" -j "$jobs" --target Tervagon windows_bench >/dev/null
+cmake --build "$win64" -j "$jobs" --target Tervagon windows_bench bridge_bench >/dev/null
 cmake --preset host -B "$host" -DCMAKE_BUILD_TYPE=Release -DTERVAGON_SANITIZE=OFF -DTERVAGON_FUZZ=OFF >/dev/null
 cmake --build "$host" -j "$jobs" --target registrar_throughput >/dev/null
 
@@ -42,6 +42,8 @@ measure() {
     # Without the string cache every freed string goes back to the allocator, so
     # the memory check counts live strings exactly.
     OANOCACHE=1 tools/wine-run.sh "$prefix" "$dir/bin/windows_bench.exe" || status=1
+    echo "-- through the native messaging host"
+    tools/wine-run.sh "$prefix" "$dir/bin/bridge_bench.exe" || status=1
     tools/wine-prefix.sh stop "$prefix"
     echo
 }

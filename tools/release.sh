@@ -2,8 +2,9 @@
 # Builds a release from the sources and writes it to dist/ (or --out DIR):
 #   Tervagon.DLL      the PE32 DLL, Authenticode-signed
 #   Tervagon.cab      signed; the DLL and Tervagon.inf, for the browser's code download
-#   Tervagon-x64.msi  for 64-bit Windows: the PE32 DLL (32-bit view) and the x86-64 DLL (64-bit view)
-#   Tervagon-x86.msi  for 32-bit Windows: the PE32 DLL
+#   Tervagon-x64.msi  for 64-bit Windows: the PE32 DLL (32-bit view) and the x86-64 DLL (64-bit view),
+#                     each with the native messaging host of its bitness for Chrome, Edge and Firefox
+#   Tervagon-x86.msi  for 32-bit Windows: the PE32 DLL and its native messaging host
 #   Tervagon-extension-chromium.zip  the browser extension for the Chrome Web Store and Edge Add-ons
 #   Tervagon-extension-firefox.zip   the browser extension for Firefox Add-ons
 #   SHA256SUMS        of the four and the two extension packages
@@ -48,8 +49,8 @@ else
   win32=build/win32 win64=build/win64 host=build/host
   for preset in win32 win64 host; do cmake --preset "$preset" >/dev/null; done
 fi
-cmake --build "$win32" -j 2 --target Tervagon >/dev/null
-cmake --build "$win64" -j 2 --target Tervagon >/dev/null
+cmake --build "$win32" -j 2 --target Tervagon TervagonBridge >/dev/null
+cmake --build "$win64" -j 2 --target Tervagon TervagonBridge >/dev/null
 cmake --build "$host" -j 2 --target scriptrun >/dev/null
 # shellcheck disable=SC1091
 . "$win32/release/release.env"
@@ -64,6 +65,14 @@ x86_64-w64-mingw32-strip --strip-debug -o "$stage/x64/unsigned.DLL" "$win64/bin/
 for arch in x86 x64; do
   tools/release/sign.sh sign "$work/signing" "$stage/$arch/unsigned.DLL" "$stage/$arch/Tervagon.DLL"
   rm "$stage/$arch/unsigned.DLL"
+done
+# The native messaging host of each build and its manifests, for the packages.
+for pair in "x86 $win32 i686" "x64 $win64 x86_64"; do
+  read -r arch build triplet <<<"$pair"
+  "$triplet-w64-mingw32-strip" --strip-debug -o "$stage/$arch/unsigned.exe" "$build/bin/TervagonBridge.exe"
+  tools/release/sign.sh sign "$work/signing" "$stage/$arch/unsigned.exe" "$stage/$arch/TervagonBridge.exe"
+  rm "$stage/$arch/unsigned.exe"
+  cp "$build"/bin/com.talmoren.tervagon*.json "$stage/$arch/"
 done
 
 step "Registry rows: what each build's DllRegisterServer writes"
@@ -84,6 +93,9 @@ tree "$win32" "$stage/tree-x86.reg"
 tree "$win64" "$stage/tree-x64.reg"
 tools/release/registry-rows.sh "$stage/tree-x86.reg" Tervagon32 InstallFolder32 >"$stage/rows-x86.wxi"
 tools/release/registry-rows.sh "$stage/tree-x64.reg" Tervagon64 InstallFolder64 >"$stage/rows-x64.wxi"
+# Where the browsers find each build's native messaging host.
+tools/release/registry-rows.sh "$win32/release/bridge-registration.reg" Bridge32 InstallFolder32 >"$stage/bridge-rows-x86.wxi"
+tools/release/registry-rows.sh "$win64/release/bridge-registration.reg" Bridge64 InstallFolder64 >"$stage/bridge-rows-x64.wxi"
 echo "$(grep -c '<RegistryValue' "$stage/rows-x86.wxi") rows per build"
 
 step "Cabinet"

@@ -11,6 +11,7 @@
 
 #include "bridge/protocol/frames.h"
 #include "tests/bridge/bridge_support.h"
+#include "tests/bridge/tables.h"
 
 namespace bridge_tests {
 namespace {
@@ -86,51 +87,10 @@ TEST(HostProgram, OneRequestsPageNeverAnswersAnothers) {
     ExpectCleanEnd(host);
 }
 
-struct BadInput {
-    const char* name;
-    std::string message;
-    json id;
-    std::string error;
-};
-const std::string kGoodTail = R"(,"method":"getPackageVersion","args":[]})";
-const BadInput kBadInput[] = {
-    {"zero length", "", nullptr, "the message is empty"},
-    {"invalid UTF-8", "{\"id\":1,\"page\":\"\xFF\"}", nullptr, "the message is not valid UTF-8 (byte 16)"},
-    {"invalid JSON", "{\"id\":1,\"page\"", nullptr, "the message is not valid JSON (byte 14)"},
-    {"not an object", "[\"getPackageVersion\"]", nullptr, "the message is not a JSON object"},
-    {"nested a million deep", std::string(500000, '[') + std::string(500000, ']'), nullptr,
-     "the message nests deeper than 8 levels"},
-    {"no id", R"({"page":"p")" + kGoodTail, nullptr, "\"id\" is missing"},
-    {"id of the wrong type", R"({"id":[1],"page":"p")" + kGoodTail, nullptr, "\"id\" must be a number or a string"},
-    {"no page", R"({"id":"x")" + kGoodTail, "x", "\"page\" is missing"},
-    {"page of the wrong type", R"({"id":1,"page":null)" + kGoodTail, 1, "\"page\" must be a string"},
-    {"page with a NUL", R"({"id":1,"page":"https://support.talmoren.com\u0000.evil.example/")" + kGoodTail, 1,
-     "\"page\" holds a NUL character: it is no page address"},
-    {"page with a lone surrogate", R"({"id":1,"page":"https://support.talmoren.com/\udc00")" + kGoodTail, nullptr,
-     "the message is not valid JSON (byte 50)"},
-    {"no method", R"({"id":1,"page":"p","args":[]})", 1, "\"method\" is missing"},
-    {"method of the wrong type", R"({"id":1,"page":"p","method":{},"args":[]})", 1,
-     "\"method\" must be isValidControl, getControlVersion or getPackageVersion"},
-    {"unknown method", R"({"id":1,"page":"p","method":"DllRegisterServer","args":[]})", 1,
-     "\"method\" must be isValidControl, getControlVersion or getPackageVersion"},
-    {"no args", R"({"id":1,"page":"p","method":"getPackageVersion"})", 1, "\"args\" is missing"},
-    {"args of the wrong type", R"({"id":1,"page":"p","method":"getPackageVersion","args":{}})", 1,
-     "\"args\" must be an array"},
-    {"too few args", Request(2, kAllowedPage, "isValidControl", {kSelf}), 2, "isValidControl takes 2 arguments, not 1"},
-    {"too many args", Request(2, kAllowedPage, "getPackageVersion", {"x"}), 2,
-     "getPackageVersion takes 0 arguments, not 1"},
-    {"an argument of the wrong type", R"({"id":3,"page":"p","method":"getControlVersion","args":[true]})", 3,
-     "argument 1 must be a string"},
-    {"an argument of 100,000 characters", Request(4, kAllowedPage, "getControlVersion", {std::string(100000, '{')}), 4,
-     "argument 1 is longer than 4096 characters"},
-    {"an argument with a lone surrogate", R"({"id":5,"page":"p","method":"getControlVersion","args":["\ud800"]})",
-     nullptr, "the message is not valid JSON (byte 63)"},
-};
-
 TEST(HostProgram, BadInputGetsAnErrorAndTheNextRequestIsAnswered) {
     BridgeConnection host;
     ASSERT_TRUE(StartHost(host));
-    for (const auto& [name, message, id, error] : kBadInput) {
+    for (const auto& [name, message, id, error] : kRefusedRequests) {
         SCOPED_TRACE(name);
         const auto reply = host.Ask(message);
         ASSERT_TRUE(reply) << "the host ended";
@@ -171,41 +131,27 @@ TEST(HostProgram, ABrokenFrameEndsTheHostWithOneLine) {
     }
 }
 
-struct Caller {
-    const char* name;
-    std::vector<std::wstring> arguments;
-    bool served;
-};
-const Caller kCallers[] = {
-    {"our extension", {L"chrome-extension://" TERVAGON_OWN_EXTENSION_ID_WIDE L"/"}, true},
-    {"our extension, with Chrome's window", {L"chrome-extension://" TERVAGON_OWN_EXTENSION_ID_WIDE L"/",
-                                             L"--parent-window=0"}, true},
-    {"our add-on", {L"C:\\Program Files\\Talmoren\\Tervagon\\com.talmoren.tervagon.firefox.json",
-                    L"tervagon@talmoren.com"}, true},
-    {"nobody", {}, false},
-    {"another extension", {L"chrome-extension://aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/"}, false},
-    {"our id, spelled otherwise", {L"chrome-extension://" TERVAGON_OWN_EXTENSION_ID_WIDE L"x/"}, false},
-    {"another add-on", {L"C:\\manifest.json", L"evil@example.com"}, false},
-    {"a web page", {L"https://support.talmoren.com/"}, false},
-};
+std::vector<std::wstring> Wide(const std::vector<std::string>& arguments) {
+    std::vector<std::wstring> wide;
+    for (const std::string& argument : arguments) wide.emplace_back(argument.begin(), argument.end());
+    return wide;
+}
 
 TEST(HostProgram, OnlyOurExtensionAndAddOnAreServed) {
-    for (const auto& [name, arguments, served] : kCallers) {
+    for (const auto& [name, arguments, problem] : kCallers) {
         SCOPED_TRACE(name);
         BridgeConnection host;
-        ASSERT_TRUE(StartHost(host, arguments));
+        ASSERT_TRUE(StartHost(host, Wide(arguments)));
         // The request is sent either way: a refused caller's is never read.
         host.Process().Write(bridge::FrameOf(Request(1, kAllowedPage, "getPackageVersion", {})));
-        if (served) {
+        if (problem.empty()) {
             EXPECT_EQ(Parsed(host.Receive()), AnswerReply(1, kPackageVersion));
             ExpectCleanEnd(host);
             continue;
         }
         EXPECT_EQ(host.Process().ReadToEnd(), "") << "a refused caller got an answer";
         EXPECT_EQ(host.Process().Wait(), 2);
-        const std::string errors = host.Process().Errors();
-        EXPECT_TRUE(errors.starts_with("TervagonBridge: ")) << errors;
-        EXPECT_EQ(errors.find('\n'), errors.size() - 1) << "not one line: " << errors;
+        EXPECT_EQ(host.Process().Errors(), "TervagonBridge: " + problem + "\n");
     }
 }
 

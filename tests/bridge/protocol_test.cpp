@@ -14,6 +14,7 @@
 #include "bridge/protocol/reply.h"
 #include "bridge/protocol/request.h"
 #include "bridge/protocol/utf.h"
+#include "tests/bridge/tables.h"
 
 namespace {
 
@@ -179,63 +180,8 @@ TEST(Requests, WellFormedRequestsAreReadWhole) {
     }
 }
 
-struct Refused { const char* name; std::string message; json id; std::string error; };
-const std::string kLongArgument(bridge::kMaxArgumentUnits + 1, 'x');
-const Refused kRefused[] = {
-    {"empty", "", nullptr, "the message is empty"},
-    {"invalid UTF-8", "{\"id\":1,\"page\":\"\xC0\x80\"}", nullptr, "the message is not valid UTF-8 (byte 16)"},
-    {"not JSON", "{\"id\":1,", nullptr, "the message is not valid JSON (byte 8)"},
-    {"two documents", "{} {}", nullptr, "the message is not valid JSON (byte 3)"},
-    {"not an object", "[1,2]", nullptr, "the message is not a JSON object"},
-    {"a string", "\"id\"", nullptr, "the message is not a JSON object"},
-    {"nested too deep", std::string(100000, '[') + std::string(100000, ']'), nullptr,
-     "the message nests deeper than 8 levels"},
-    {"lone high surrogate", R"({"id":1,"page":"\ud800","method":"getPackageVersion","args":[]})", nullptr,
-     "the message is not valid JSON (byte 22)"},
-    {"lone low surrogate", R"({"id":1,"page":"a\udc00b","method":"getPackageVersion","args":[]})", nullptr,
-     "the message is not valid JSON (byte 22)"},
-    {"no id", R"({"page":"p","method":"getPackageVersion","args":[]})", nullptr, "\"id\" is missing"},
-    {"null id", R"({"id":null,"page":"p","method":"getPackageVersion","args":[]})", nullptr,
-     "\"id\" must be a number or a string"},
-    {"object id", R"({"id":{},"page":"p","method":"getPackageVersion","args":[]})", nullptr,
-     "\"id\" must be a number or a string"},
-    {"boolean id", R"({"id":true,"page":"p","method":"getPackageVersion","args":[]})", nullptr,
-     "\"id\" must be a number or a string"},
-    {"long id", R"({"id":")" + std::string(bridge::kMaxIdBytes + 1, 'i') + R"(","page":"p","method":"getPackageVersion","args":[]})",
-     nullptr, "\"id\" is longer than 1024 bytes"},
-    {"no page", R"({"id":1,"method":"getPackageVersion","args":[]})", 1, "\"page\" is missing"},
-    {"page not a string", R"({"id":1,"page":["p"],"method":"getPackageVersion","args":[]})", 1,
-     "\"page\" must be a string"},
-    {"page with a NUL", R"({"id":"n","page":"https://support.talmoren.com\u0000.evil.example/","method":"getPackageVersion","args":[]})",
-     "n", "\"page\" holds a NUL character: it is no page address"},
-    {"no method", R"({"id":1,"page":"p","args":[]})", 1, "\"method\" is missing"},
-    {"method not a string", R"({"id":1,"page":"p","method":3,"args":[]})", 1,
-     "\"method\" must be isValidControl, getControlVersion or getPackageVersion"},
-    {"unknown method", R"({"id":1,"page":"p","method":"install","args":[]})", 1,
-     "\"method\" must be isValidControl, getControlVersion or getPackageVersion"},
-    {"method in another case", R"({"id":1,"page":"p","method":"GetPackageVersion","args":[]})", 1,
-     "\"method\" must be isValidControl, getControlVersion or getPackageVersion"},
-    {"no args", R"({"id":1,"page":"p","method":"getPackageVersion"})", 1, "\"args\" is missing"},
-    {"args not an array", R"({"id":1,"page":"p","method":"getControlVersion","args":"x"})", 1,
-     "\"args\" must be an array"},
-    {"too few args", R"({"id":1,"page":"p","method":"isValidControl","args":["x"]})", 1,
-     "isValidControl takes 2 arguments, not 1"},
-    {"too many args", R"({"id":1,"page":"p","method":"getControlVersion","args":["x","y"]})", 1,
-     "getControlVersion takes 1 argument, not 2"},
-    {"args to a method without", R"({"id":1,"page":"p","method":"getPackageVersion","args":[""]})", 1,
-     "getPackageVersion takes 0 arguments, not 1"},
-    {"number argument", R"({"id":1,"page":"p","method":"isValidControl","args":["x",1001]})", 1,
-     "argument 2 must be a string"},
-    {"null argument", R"({"id":1,"page":"p","method":"getControlVersion","args":[null]})", 1,
-     "argument 1 must be a string"},
-    {"argument of 4097 characters", R"({"id":1,"page":"p","method":"getControlVersion","args":[")" + kLongArgument + "\"]}",
-     1, "argument 1 is longer than 4096 characters"},
-    {"argument of 100,000 characters", R"({"id":1,"page":"p","method":"getControlVersion","args":[")" +
-     std::string(100000, 'x') + "\"]}", 1, "argument 1 is longer than 4096 characters"},
-};
-
 TEST(Requests, BadRequestsAreRefusedInWords) {
-    for (const auto& [name, message, id, error] : kRefused) {
+    for (const auto& [name, message, id, error] : bridge_tests::kRefusedRequests) {
         SCOPED_TRACE(name);
         const auto parsed = bridge::ParseRequest(message);
         ASSERT_TRUE(std::holds_alternative<bridge::Refusal>(parsed));
@@ -290,37 +236,11 @@ TEST(Replies, NoReplyIsLongerThanAMessageMayBe) {
 
 // --- The caller ----------------------------------------------------------------------
 
-constexpr std::string_view kIds[] = {"cgmojnhkjbekhbdemaglpdmginobagnl", "abcdefghijklmnopabcdefghijklmnop"};
+constexpr std::string_view kIds[] = {TERVAGON_OWN_EXTENSION_ID};
 const bridge::AllowedCallers kAllowed{kIds, "tervagon@talmoren.com"};
 
-struct Caller { const char* name; std::vector<std::string> arguments; std::string problem; };
-const Caller kCallers[] = {
-    {"Chromium, our extension", {"chrome-extension://cgmojnhkjbekhbdemaglpdmginobagnl/"}, ""},
-    {"Chromium on Windows adds its window", {"chrome-extension://abcdefghijklmnopabcdefghijklmnop/", "--parent-window=0"}, ""},
-    {"Firefox, our add-on", {"C:\\Program Files\\Talmoren\\Tervagon\\com.talmoren.tervagon.firefox.json", "tervagon@talmoren.com"}, ""},
-    {"nobody", {}, "no caller was named: the host is started by a browser, which names its extension"},
-    {"another extension", {"chrome-extension://aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/"},
-     "the extension \"chrome-extension://aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/\" is not one this host serves"},
-    {"our id without the slash", {"chrome-extension://cgmojnhkjbekhbdemaglpdmginobagnl"},
-     "the extension \"chrome-extension://cgmojnhkjbekhbdemaglpdmginobagnl\" is not one this host serves"},
-    {"our id with a path", {"chrome-extension://cgmojnhkjbekhbdemaglpdmginobagnl/x/"},
-     "the extension \"chrome-extension://cgmojnhkjbekhbdemaglpdmginobagnl/x/\" is not one this host serves"},
-    {"our id as a prefix", {"chrome-extension://cgmojnhkjbekhbdemaglpdmginobagnlx/"},
-     "the extension \"chrome-extension://cgmojnhkjbekhbdemaglpdmginobagnlx/\" is not one this host serves"},
-    {"another extension naming our add-on", {"chrome-extension://aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/", "tervagon@talmoren.com"},
-     "the extension \"chrome-extension://aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/\" is not one this host serves"},
-    {"another add-on", {"manifest.json", "evil@example.com"}, "the add-on \"evil@example.com\" is not one this host serves"},
-    {"our add-on id in another case", {"manifest.json", "Tervagon@talmoren.com"},
-     "the add-on \"Tervagon@talmoren.com\" is not one this host serves"},
-    {"a web origin", {"https://support.talmoren.com/"},
-     "the caller \"https://support.talmoren.com/\" is neither an extension's origin nor a manifest and an add-on id"},
-    {"the add-on id alone", {"tervagon@talmoren.com"},
-     "the caller \"tervagon@talmoren.com\" is neither an extension's origin nor a manifest and an add-on id"},
-    {"control characters are not echoed", {"manifest.json", "evil\n\x1b[2J"}, "the add-on \"evil??[2J\" is not one this host serves"},
-};
-
 TEST(Caller, OnlyOurExtensionAndAddOnAreServed) {
-    for (const auto& [name, arguments, problem] : kCallers) {
+    for (const auto& [name, arguments, problem] : bridge_tests::kCallers) {
         SCOPED_TRACE(name);
         EXPECT_EQ(bridge::CallerProblem(arguments, kAllowed), problem);
     }

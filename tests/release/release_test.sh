@@ -327,6 +327,68 @@ installed_after_install() {
   echo "$found"
 }
 
+# --- The native messaging hosts a package installs ------------------------------------------
+browser_keys=('HKLM\SOFTWARE\Google\Chrome\NativeMessagingHosts' 'HKLM\SOFTWARE\Microsoft\Edge\NativeMessagingHosts'
+              'HKLM\SOFTWARE\Mozilla\NativeMessagingHosts')
+# The default value of KEY in a view, or nothing.
+default_value() {
+  run_as "$2" "$1" reg query "$3" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *([^)]*) *REG_SZ *//p'
+}
+# A framed message, as a browser writes it (ASCII text, shorter than 64 KiB).
+frame() {
+  local length=${#1}
+  printf "\\x$(printf %02x $((length & 255)))\\x$(printf %02x $((length >> 8)))\\x00\\x00%s" "$1"
+}
+# What the installed host answers one request with, the frame's length taken off;
+# then its exit status on a line of its own.
+host_reply() {
+  local prefix=$1 view=$2 program=$3; shift 3
+  local status=0 reply
+  reply=$(frame "{\"id\":1,\"page\":\"$allowed_url\",\"method\":\"getPackageVersion\",\"args\":[]}" |
+          run_as "$view" "$prefix" "$program" "$@" 2>/dev/null | tail -c +5) || status=$?
+  printf '%s\nstatus %s\n' "$reply" "$status"
+}
+# bridge_installed NAME PREFIX HOST VIEW FOLDER STAGE_ARCH: the host's program and
+# manifests beside the DLL, the browsers' keys naming the manifests in the host's
+# view, and the installed program answering our extension and add-on, and no other.
+bridge_installed() {
+  local name=$1 prefix=$2 host=$3 view=$4 folder=$5 arch=$6 key value
+  local dir="$prefix/drive_c/$folder/Talmoren/Tervagon" windows_dir="C:\\$folder\\Talmoren\\Tervagon"
+  check "$name: $host's program is the release's signed TervagonBridge.exe" \
+    cmp -s "$dir/TervagonBridge.exe" "build/release/stage/$arch/TervagonBridge.exe"
+  check "$name: $host's manifest for Chrome and Edge names the program and our extension's origin" \
+    bash -c 'grep -qF "\"name\": \"$2\"" "$1" && grep -qF "\"path\": \"TervagonBridge.exe\"" "$1" &&
+             grep -qF "\"allowed_origins\": [\"chrome-extension://$3/\"]" "$1"' _ "$dir/$host.chromium.json" "$host" "$EXTENSION_ID"
+  check "$name: $host's manifest for Firefox names the program and our add-on" \
+    bash -c 'grep -qF "\"name\": \"$2\"" "$1" && grep -qF "\"path\": \"TervagonBridge.exe\"" "$1" &&
+             grep -qF "\"allowed_extensions\": [\"$3\"]" "$1"' _ "$dir/$host.firefox.json" "$host" "$ADDON_ID"
+  for key in "${browser_keys[@]}"; do
+    local manifest=$host.chromium.json
+    [[ $key == *Mozilla* ]] && manifest=$host.firefox.json
+    value=$(default_value "$prefix" "$view" "$key\\$host")
+    check "$name: $key\\$host in the $view-bit view names $manifest" same "$windows_dir\\$manifest" "$value"
+  done
+  check "$name: the installed $host answers our extension" \
+    same "$(printf '{"id":1,"answer":"%s"}\nstatus 0' "$PACKAGE_HEX")" \
+    "$(host_reply "$prefix" "$view" "$windows_dir\\TervagonBridge.exe" "chrome-extension://$EXTENSION_ID/")"
+  check "$name: the installed $host answers our add-on" \
+    same "$(printf '{"id":1,"answer":"%s"}\nstatus 0' "$PACKAGE_HEX")" \
+    "$(host_reply "$prefix" "$view" "$windows_dir\\TervagonBridge.exe" "$windows_dir\\$host.firefox.json" "$ADDON_ID")"
+  check "$name: the installed $host answers no other extension" \
+    same "$(printf '\nstatus 2')" \
+    "$(host_reply "$prefix" "$view" "$windows_dir\\TervagonBridge.exe" "chrome-extension://aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa/")"
+}
+# After a removal: neither the program's folder nor any browser key of the host.
+bridge_removed() {
+  local name=$1 prefix=$2 host=$3 view=$4 folder=$5 key left=""
+  for key in "${browser_keys[@]}"; do
+    [ -z "$(default_value "$prefix" "$view" "$key\\$host")" ] || left="$left $key\\$host"
+  done
+  check "$name: removal takes $host's browser keys away" same "" "${left# }"
+  check "$name: removal takes $host's program and manifests away" \
+    test ! -e "$prefix/drive_c/$folder/Talmoren/Tervagon/TervagonBridge.exe"
+}
+
 # package NAME ARCH MSI PLATFORM VIEWS PRODUCT_CODE UPGRADE_CODE
 package_test() {
   local name=$1 arch=$2 msi=$3 platform=$4 views=$5 product=$6 prefix before view host output
@@ -346,6 +408,11 @@ package_test() {
     check "$name: the $view-bit view holds the package value $PACKAGE_HEX" \
       same "REG_DWORD $(printf '0x%x' "$PACKAGE_VALUE")" "$(package_value "$prefix" "$view")"
   done
+  local bridge
+  for bridge in "${bridges[@]}"; do
+    IFS='|' read -r -a fields <<<"$bridge"
+    bridge_installed "$name" "$prefix" "${fields[@]}"
+  done
   [ -n "$pagehosts" ] || echo "skip $name: the example page (no page host for this prefix is built)"
   for host in $pagehosts; do
     output=$(page_output "$prefix" "$host") || true
@@ -356,6 +423,10 @@ package_test() {
   snapshot "$prefix" "$work/$name-removed"
   check "$name: removal leaves no key or value behind" no_leftovers "$work/$name-before.reg" "$work/$name-removed.reg"
   check "$name: removal leaves no file or folder behind" no_leftovers "$work/$name-before.files" "$work/$name-removed.files"
+  for bridge in "${bridges[@]}"; do
+    IFS='|' read -r -a fields <<<"$bridge"
+    bridge_removed "$name" "$prefix" "${fields[@]:0:3}"
+  done
   check "$name: removal keeps the shared CLSID, AppID, Interface and TypeLib keys" \
     bash -c 'for key in CLSID AppID Interface TypeLib; do grep -qixF "[HKEY_LOCAL_MACHINE\\Software\\Classes\\$key]" "$1" || exit 1; done' \
     _ "$work/$name-removed.reg"
@@ -389,9 +460,12 @@ package_test() {
 # build; a missing one is a failed check, not a page run left out.
 check "both page hosts are built" test -f "$pagehost32" -a -f "$pagehost64"
 pagehosts="$pagehost32 $pagehost64"
+# Each package's native messaging hosts: HOST|VIEW|FOLDER|STAGE_ARCH.
+bridges=("$BRIDGE_NAME_PE32|32|Program Files (x86)|x86" "$BRIDGE_NAME_X64|64|Program Files|x64")
 package_test x64 win64 "$dist/Tervagon-x64.msi" x64 "32 64" "$PRODUCT_CODE_X64"
 # A 32-bit prefix runs only the 32-bit page host.
 pagehosts=$pagehost32
+bridges=("$BRIDGE_NAME_PE32|32|Program Files|x86")
 package_test x86 win32 "$dist/Tervagon-x86.msi" x86 "32" "$PRODUCT_CODE_X86"
 
 echo "release: $passed passed, $failed failed"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds one installer package with wixl from a release's stage folder:
 #   msi.sh STAGE x86|x64 OUT.msi PRODUCT_VERSION PRODUCT_CODE PACKAGE_VALUE
-# STAGE holds Tervagon-x86.wxs / Tervagon-x64.wxs, their rows-*.wxi and the signed
-# DLLs under x86/ and x64/ (wixl wants the names relative to where it runs).
+# STAGE holds Tervagon-x86.wxs / Tervagon-x64.wxs, their rows-*.wxi and bridge-rows-*.wxi, the signed
+# DLLs and native messaging hosts with their manifests under x86/ and x64/ (wixl wants the names
+# relative to where it runs).
 # The version values are arguments so that the release test can make an older
 # package of the same product to upgrade from.
 set -euo pipefail
