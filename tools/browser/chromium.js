@@ -6,7 +6,6 @@
 
 const childProcess = require("child_process");
 const fs = require("fs");
-const path = require("path");
 
 const CHROMIUM = "/usr/lib/chromium/chromium";
 
@@ -162,4 +161,4 @@ class Page {
     }
 }
 
-module.exports = { Chromium, CHROMIUM, extensionDirOf: (build) => path.join(build, "bin", "extension", "chromium") };
+module.exports = { Chromium };

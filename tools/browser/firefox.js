@@ -164,4 +164,4 @@ class Firefox {
     }
 }
 
-module.exports = { Firefox, FIREFOX, extensionDirOf: (build) => path.join(build, "bin", "extension", "firefox") };
+module.exports = { Firefox };

@@ -44,7 +44,6 @@ async function startSite({ dir, hosts, files = {}, directories = {} }) {
     const certificate = makeCertificate(dir, hosts);
     const reports = new Map();  // "run/label" -> { body, origin }
     const waiters = new Map();  // "run/label" -> [resolve]
-    const requests = [];        // "scheme://host/path" of every request, in order
 
     function fileFor(urlPath) {
         if (Object.prototype.hasOwnProperty.call(files, urlPath)) return files[urlPath];
@@ -68,7 +67,6 @@ async function startSite({ dir, hosts, files = {}, directories = {} }) {
         const host = String(request.headers.host || "");
         // A proxy request names the whole address; a direct one only the path.
         const url = new URL(request.url, `${scheme}://${host}`);
-        requests.push(`${scheme}://${host}${url.pathname}`);
         if (url.pathname === "/report" && request.method === "POST") {
             const chunks = [];
             let size = 0;
@@ -118,7 +116,6 @@ async function startSite({ dir, hosts, files = {}, directories = {} }) {
     return {
         port: proxy.address().port,
         spki: certificate.spki,
-        requests,
         // The report a page posts under this label, once it has come.
         waitReport(run, label, timeoutMs) {
             const key = `${run}/${label}`;
@@ -129,10 +126,6 @@ async function startSite({ dir, hosts, files = {}, directories = {} }) {
                 list.push((entry) => { clearTimeout(timer); resolve(entry); });
                 waiters.set(key, list);
             });
-        },
-        // The report under this label if one has come, else null.
-        report(run, label) {
-            return reports.get(`${run}/${label}`) || null;
         },
         close() {
             for (const socket of sockets) socket.destroy();
