@@ -19,11 +19,9 @@ std::size_t HandleSource::Read(char* buffer, std::size_t size) {
 
 std::size_t HandleSource::ReadHandle(char* buffer, std::size_t size) {
     const DWORD asked = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 20));
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(handle_, buffer, asked, &got, nullptr)) return 0;
-        if (got > 0 || !pipe_ || asked == 0) return got;
-    }
+    DWORD got = 0;
+    if (!ReadFile(handle_, buffer, asked, &got, nullptr)) return 0;
+    return got;
 }
 
 bool WriteAll(HANDLE handle, std::string_view bytes) {

@@ -15,17 +15,16 @@ namespace bridge {
 // frame's length and a short message cost one read between them.
 class HandleSource final : public ByteSource {
 public:
-    explicit HandleSource(HANDLE handle) : handle_(handle), pipe_(GetFileType(handle) == FILE_TYPE_PIPE) {}
-    // A closed pipe, a failed read and the end of a file all end the input.
+    explicit HandleSource(HANDLE handle) : handle_(handle) {}
+    // A closed pipe, a failed read, the end of a file and an empty read all
+    // end the input. (Under Wine a Unix pipe at its end reads empty without
+    // failing; a browser never writes nothing.)
     std::size_t Read(char* buffer, std::size_t size) override;
 
 private:
     std::size_t ReadHandle(char* buffer, std::size_t size);
 
     HANDLE handle_;
-    // A pipe ends with a broken-pipe failure; an empty read from one is only a
-    // writer's empty write, and reading goes on. From a file, it is the end.
-    bool pipe_;
     std::array<char, 64 * 1024> buffer_;
     std::size_t start_ = 0, end_ = 0;  // what is buffered and not handed out yet
 };

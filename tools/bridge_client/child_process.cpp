@@ -101,12 +101,9 @@ std::size_t ChildProcess::Read(char* buffer, std::size_t size) {
         buffered_.resize(1 << 16);
         bufferedStart_ = 0;
         DWORD got = 0;
-        do {
-            if (!output_ || !ReadFile(output_.Get(), buffered_.data(), static_cast<DWORD>(buffered_.size()), &got,
-                                      nullptr))
-                got = 0, buffered_.clear();
-        } while (got == 0 && !buffered_.empty());  // an empty write is no end
-        buffered_.resize(got);
+        if (!output_ || !ReadFile(output_.Get(), buffered_.data(), static_cast<DWORD>(buffered_.size()), &got, nullptr))
+            got = 0;
+        buffered_.resize(got);  // empty: the end
     }
     const std::size_t count = std::min(size, buffered_.size() - bufferedStart_);
     std::copy_n(buffered_.data() + bufferedStart_, count, buffer);
