@@ -1,15 +1,18 @@
 // Talmoren technical support: the "Check my computer" page.
 //
-// The page creates the checking object with an object tag,
+// The page asks the Tervagon program, through the page library (tervagon.js), about
+// the controls that Talmoren's tools need and about the support package, then writes
+// a short report. The library takes the page's object tag,
 //
 //   <object id="installer" classid="clsid:3CB4DB0B-97F1-48D8-888E-EEA195ACB43B"></object>
 //
-// and this script asks it about the controls that Talmoren's tools need and
-// about the support package, then writes a short report. Every answer is a
-// string: a version, "true" or "false", or a text starting with "ERR ". A few
-// texts end in a line feed, so answers are trimmed before they are compared.
-// The version asked for of Tervagon itself is the release's own, filled in
-// by the build.
+// where the browser creates it, and the Tervagon browser extension elsewhere; the
+// report is the same on both roads. Every answer is a string: a version, "true" or
+// "false", or a text starting with "ERR ". A few texts end in a line feed, so answers
+// are trimmed before they are compared. A question that could not be asked at all
+// (no extension, no program, a program that stopped) is a failure with a code.
+// The version asked for of Tervagon itself is the release's own, filled in by
+// the build.
 
 var controls = [
     { name: "Tervagon ControlInstaller", id: "{3CB4DB0B-97F1-48D8-888E-EEA195ACB43B}", wanted: "@TERVAGON_VERSION@" },
@@ -43,42 +46,72 @@ function explain(answer) {
     }
 }
 
-function checkControl(control) {
+// The check stops at the first question that could not be asked.
+function stopped(error) {
+    page.writeln();
+    page.writeln("The check stopped: ", error.message);
+}
+
+// done(error, upToDate): whether the control is installed at the wanted version.
+function checkControl(checker, control, done) {
     page.writeln(control.name, " ", control.id);
-    var valid = installer.isValidControl(control.id, control.wanted);
-    page.writeln("  isValidControl(id, ", shown(control.wanted), ") = ", shown(valid));
-    if (valid == "true") {
-        page.writeln("  verdict: up to date");
-        return true;
+    checker.isValidControl(control.id, control.wanted, function (error, valid) {
+        if (error) return done(error);
+        page.writeln("  isValidControl(id, ", shown(control.wanted), ") = ", shown(valid));
+        if (valid == "true") {
+            page.writeln("  verdict: up to date");
+            return done(null, true);
+        }
+        if (valid != "false") {
+            page.writeln("  verdict: ", explain(valid));
+            return done(null, false);
+        }
+        checker.getControlVersion(control.id, function (error, installed) {
+            if (error) return done(error);
+            page.writeln("  getControlVersion(id) = ", shown(installed));
+            if (installed == "" || trimmed(installed) == "VersionNotSpecified")
+                page.writeln("  verdict: installed, version unknown; version ", control.wanted, " is needed");
+            else
+                page.writeln("  verdict: version ", installed, " is installed; version ", control.wanted, " is needed");
+            done(null, false);
+        });
+    });
+}
+
+function checkPackage(checker, upToDate) {
+    page.writeln("Talmoren Technical Support package");
+    checker.getPackageVersion(function (error, packageVersion) {
+        if (error) return stopped(error);
+        page.writeln("  getPackageVersion() = ", shown(packageVersion));
+        page.writeln("  verdict: ", packageVersion.indexOf("0x") == 0 ? "installed, version " + packageVersion
+                                                                        : explain(packageVersion));
+        page.writeln();
+        if (trimmed(packageVersion) == "ERR InvalidDomain")
+            page.writeln("This page is not allowed to check your computer: open it from support.talmoren.com.");
+        else
+            page.writeln(upToDate, " of ", controls.length, " controls are up to date.");
+    });
+}
+
+// The controls one after the other, then the package.
+function checkAll(checker) {
+    var upToDate = 0;
+    var next = 0;
+    function step(error, current) {
+        if (error) return stopped(error);
+        if (current) upToDate++;
+        if (next == controls.length) return checkPackage(checker, upToDate);
+        checkControl(checker, controls[next++], step);
     }
-    if (valid != "false") {
-        page.writeln("  verdict: ", explain(valid));
-        return false;
-    }
-    var installed = installer.getControlVersion(control.id);
-    page.writeln("  getControlVersion(id) = ", shown(installed));
-    if (installed == "" || trimmed(installed) == "VersionNotSpecified")
-        page.writeln("  verdict: installed, version unknown; version ", control.wanted, " is needed");
-    else
-        page.writeln("  verdict: version ", installed, " is installed; version ", control.wanted, " is needed");
-    return false;
+    step(null, false);
 }
 
 page.writeln("Talmoren support check for ", page.location);
 page.writeln();
-
-var upToDate = 0;
-for (var i = 0; i < controls.length; i++) {
-    if (checkControl(controls[i])) upToDate++;
-}
-
-page.writeln("Talmoren Technical Support package");
-var packageVersion = installer.getPackageVersion();
-page.writeln("  getPackageVersion() = ", shown(packageVersion));
-page.writeln("  verdict: ", packageVersion.indexOf("0x") == 0 ? "installed, version " + packageVersion
-                                                                : explain(packageVersion));
-page.writeln();
-if (trimmed(packageVersion) == "ERR InvalidDomain")
-    page.writeln("This page is not allowed to check your computer: open it from support.talmoren.com.");
-else
-    page.writeln(upToDate, " of ", controls.length, " controls are up to date.");
+Tervagon.connect({ object: installer }, function (error, checker) {
+    if (error) {
+        page.writeln("The check could not start: ", error.message);
+        return;
+    }
+    checkAll(checker);
+});

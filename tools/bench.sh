@@ -6,6 +6,9 @@
 #    64-bit Windows), then the x86-64 build under 64-bit Wine, each DLL registered
 #    by regsvr32 in a private prefix of its own; a machine whose kernel runs no
 #    32-bit programs gets the x86-64 figures only, and is told so;
+#  - the page library's roads: the time to the first answer and per call, through the
+#    ActiveX object in the page host and through the extension and the host in headless
+#    Chromium and Firefox ESR;
 #  - the registrar on scripts of growing size: the native build, optimised and
 #    without sanitizers, over the in-memory registry;
 #  - first of all, the download sizes: both DLLs as built (without symbols, not yet
@@ -68,6 +71,32 @@ else
     echo
 fi
 measure "x86-64 build under 64-bit Wine" "$win64" 64
+# The page library's two roads, with the shipped PE32 DLL registered in a prefix of their
+# own: the ActiveX road in the page host, the extension road in headless Chromium and
+# Firefox ESR with TervagonBridge.exe under Wine (benchmarks/roads).
+roads() {
+    local prefix=$win32/roads-wineprefix library=$win32/bin/tervagon.js started
+    cmake --build "$win32" -j "$jobs" --target pagehost TervagonBridge >/dev/null
+    prefixes+=("$prefix")
+    tools/wine-prefix.sh fresh "$prefix" win64
+    tools/register-dll.sh --view 32 "$prefix" register "$win32/bin/Tervagon.DLL" 0x02010004
+    echo "== Page library, ActiveX road: the page host's JScript, the PE32 DLL under WoW64"
+    started=$(date +%s%N)
+    tools/wine-run.sh "$prefix" "$win32/bin/pagehost.exe" --url https://support.talmoren.com/ "$library" \
+        benchmarks/roads/activex-first.js >/dev/null || status=1
+    echo "a new page (Wine starts the page host, which creates the object) to its first answer: $(( ($(date +%s%N) - started) / 1000000 )) ms"
+    tools/wine-run.sh "$prefix" "$win32/bin/pagehost.exe" --url https://support.talmoren.com/ "$library" \
+        benchmarks/roads/activex.js || status=1
+    echo
+    node benchmarks/roads/roads.js --source "$PWD" --build "$win32" --prefix "$prefix" --work "$win32/roads-work" || status=1
+    tools/wine-prefix.sh stop "$prefix"
+}
+if reason=$(tools/runs-32bit.sh); then
+    roads
+else
+    echo "== Page library roads: not measured, $reason"
+    echo
+fi
 echo "== Registrar, native build ($(clang++ --version | head -n1))"
 "$host/benchmarks/registrar_throughput" || status=1
 exit $status

@@ -4,7 +4,7 @@
 # Wine prefix (a typical visitor's machine: a 32-bit browser on 64-bit Windows),
 # records the support package's version as the 32-bit installer does, and runs
 # the example page script (examples/support-page.js as the build fills it in,
-# bin/support-page.js) in the 32-bit page host once from an allowed page
+# bin/support-page.js, on the page library web/tervagon.js) in the 32-bit page host once from an allowed page
 # address and once from a foreign one, showing the answers a real page would see.
 # A machine whose kernel runs no 32-bit programs gets the x86-64 build instead,
 # and is told so.
@@ -74,5 +74,5 @@ echo "support package: HKLM\\SOFTWARE\\Talmoren Technical Support, version = $pa
 
 for url in "$allowed_url" "$foreign_url"; do
     step "the example page script ($script), from $url"
-    run "$pagehost" --url "$url" "$script"
+    run "$pagehost" --url "$url" "$root/web/tervagon.js" "$script"
 done

@@ -5,8 +5,11 @@
 #   Tervagon-x64.msi  for 64-bit Windows: the PE32 DLL (32-bit view) and the x86-64 DLL (64-bit view),
 #                     each with the native messaging host of its bitness for Chrome, Edge and Firefox
 #   Tervagon-x86.msi  for 32-bit Windows: the PE32 DLL and its native messaging host
-#   SHA256SUMS        of the four
+#   Tervagon-extension-chromium.zip  the browser extension for the Chrome Web Store and Edge Add-ons
+#   Tervagon-extension-firefox.zip   the browser extension for Firefox Add-ons
+#   SHA256SUMS        of the four and the two extension packages
 #   support-page.html the example page, with the object tag naming the CAB at this version
+#   tervagon.js       the page library, beside the page on the support site
 #   symbols/x86, x64  the symbols of each shipped binary (NAME.debug), for crash analysis:
 #                     the binaries themselves carry none; not for the support site
 # Prints each file's size, the DLL's and the CAB's against their budgets
@@ -131,6 +134,16 @@ for file in "$stage/x86/Tervagon.DLL" "$stage/Tervagon.cab"; do
     echo "release: the signature of $file does not verify" >&2; exit 1; }
 done
 
+step "Browser extension packages"
+# The build assembles each family's folder (the Chromium one for the stores has no key);
+# the stores take a zip of its files.
+for family in chromium firefox; do
+  folder=$win32/bin/extension/$family
+  [ "$family" = chromium ] && folder=$win32/bin/extension/chromium-store
+  (cd "$folder" && cmake -E tar cf "$root/$stage/Tervagon-extension-$family.zip" --format=zip \
+     content.js manifest.json worker.js)
+done
+
 step "Sizes"
 # shellcheck source=tools/release/budgets.sh
 . tools/release/budgets.sh
@@ -140,15 +153,21 @@ size_line "Tervagon.cab" "$stage/Tervagon.cab" "$TERVAGON_BUDGET_CAB" || within=
 size_line "Tervagon.DLL (x86-64)" "$stage/x64/Tervagon.DLL"
 size_line "Tervagon-x64.msi" "$stage/Tervagon-x64.msi"
 size_line "Tervagon-x86.msi" "$stage/Tervagon-x86.msi"
+size_line "TervagonBridge.exe (PE32)" "$stage/x86/TervagonBridge.exe"
+size_line "TervagonBridge.exe (x86-64)" "$stage/x64/TervagonBridge.exe"
+size_line "Tervagon-extension-chromium.zip" "$stage/Tervagon-extension-chromium.zip"
+size_line "Tervagon-extension-firefox.zip" "$stage/Tervagon-extension-firefox.zip"
 [ "$within" = 1 ] || { echo "release: over its download budget (tools/release/budgets.sh); nothing written" >&2; exit 1; }
 
 step "Writing $out"
 rm -rf "$out"
 mkdir -p "$out"
 cp "$stage/x86/Tervagon.DLL" "$stage/Tervagon.cab" "$stage/Tervagon-x64.msi" "$stage/Tervagon-x86.msi" "$out/"
+cp "$stage/Tervagon-extension-chromium.zip" "$stage/Tervagon-extension-firefox.zip" "$out/"
 cp -r "$stage/symbols" "$out/"
-# The example page, for the support site beside the CAB.
-cp "$win32/bin/support-page.html" "$out/"
-(cd "$out" && sha256sum Tervagon.DLL Tervagon.cab Tervagon-x64.msi Tervagon-x86.msi >SHA256SUMS)
+# The example page and the page library, for the support site beside the CAB.
+cp "$win32/bin/support-page.html" "$win32/bin/tervagon.js" "$out/"
+(cd "$out" && sha256sum Tervagon.DLL Tervagon.cab Tervagon-x64.msi Tervagon-x86.msi \
+   Tervagon-extension-chromium.zip Tervagon-extension-firefox.zip >SHA256SUMS)
 cat "$out/SHA256SUMS"
 echo "release $VERSION written to $(realpath "$out")"

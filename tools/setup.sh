@@ -15,6 +15,8 @@ packages=(cmake ninja-build clang libclang-rt-14-dev g++ libgtest-dev googletest
           mingw-w64-tools wine wine64 wine32:i386 libwine-dev
           msitools wixl gcab osslsigncode openssl cabextract ca-certificates file locales
           nlohmann-json3-dev)
+# The browser tests: Debian's Chromium and Firefox ESR, headless, driven over their own remote protocols.
+packages+=(chromium firefox-esr nodejs)
 need=()
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 

@@ -6,6 +6,8 @@
 #    prefix, as on 32-bit Windows;
 #  - the x86-64 build of the same sources, the build for 64-bit hosts, under its own
 #    64-bit prefix;
+#  - the browsers: the extension, the page library and the PE32 host in headless Chromium
+#    and Firefox ESR (tests/browser), in a prefix of their own;
 #  - the host tests natively (AddressSanitizer, UBSan) and the fuzz targets for a
 #    bounded time (TERVAGON_FUZZ_SECONDS at configure time; see docs/maintainers.md).
 # On a machine whose kernel runs no 32-bit programs the two PE32 suites can't run: that
@@ -61,9 +63,13 @@ wine_suite() {
 if reason=$(tools/runs-32bit.sh); then
   wine_suite "PE32 build, 64-bit prefix (WoW64)" build/win32/wineprefix win64 --preset win32 -j 1
   wine_suite "PE32 build, 32-bit prefix" build/win32/wineprefix32 win32 --preset win32-prefix32 -j 1
+  # The extension and the page library in headless Chromium and Firefox ESR, with the PE32
+  # host under Wine (tests/browser).
+  wine_suite "browsers: Chromium and Firefox ESR, extension and PE32 host (WoW64)" build/win32/wineprefix-browser win64 \
+    --preset win32-browser -j 1
 else
   echo "test: PE32 suites SKIPPED, not run: $reason" >&2
-  summary+=("SKIPPED  PE32 build, 64-bit and 32-bit prefixes: $reason")
+  summary+=("SKIPPED  PE32 build, 64-bit and 32-bit prefixes, and the browsers: $reason")
 fi
 if ! wait "$others"; then
   cat "$others_log" >&2

@@ -49,8 +49,9 @@ pagehost64=build/win64/bin/pagehost.exe
 pagehost32=build/win32/bin/pagehost.exe
 
 # --- What is shipped ---------------------------------------------------------------------
-check "dist holds the four files, their SHA256SUMS, the example page and the symbols" \
-  same "SHA256SUMS Tervagon-x64.msi Tervagon-x86.msi Tervagon.DLL Tervagon.cab support-page.html symbols" "$(cd "$dist" && ls | LC_ALL=C sort | xargs)"
+check "dist holds the four files, the extension packages, their SHA256SUMS, the example page, the library and the symbols" \
+  same "SHA256SUMS Tervagon-extension-chromium.zip Tervagon-extension-firefox.zip Tervagon-x64.msi Tervagon-x86.msi Tervagon.DLL Tervagon.cab support-page.html symbols tervagon.js" \
+  "$(cd "$dist" && LC_ALL=C ls | xargs)"
 check "SHA256SUMS matches the files" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
 check "the release says when it signs with a throwaway certificate" \
   grep -q "THROWAWAY TEST CERTIFICATE" "$work/release.log"
@@ -157,6 +158,32 @@ done
 check "the DLL's file version is the INF's ($VERSION)" same "$VERSION" "$(file_version "$dist/Tervagon.DLL")"
 check "the release's example page asks for version $VERSION_COMMAS" \
   grep -q "codebase=\"Tervagon.cab#version=$VERSION_COMMAS\"" "$dist/support-page.html"
+
+# --- The browser extension and the page library -------------------------------------------
+check "dist's tervagon.js is web/tervagon.js" cmp -s web/tervagon.js "$dist/tervagon.js"
+check "the example page loads tervagon.js from beside it" grep -q '<script src="tervagon.js"></script>' "$dist/support-page.html"
+# unzipped FAMILY: the package's files, extracted into a folder of their own.
+unzipped() {
+  local folder=$work/extension-$1
+  rm -rf "$folder" && mkdir -p "$folder"
+  (cd "$folder" && cmake -E tar xf "$dist/Tervagon-extension-$1.zip") && echo "$folder"
+}
+manifest_value() {  # manifest_value FOLDER KEY...: a value of the manifest, "(none)" when absent
+  node -e 'let value = JSON.parse(require("fs").readFileSync(process.argv[1] + "/manifest.json", "utf8"));
+for (const key of process.argv.slice(2)) value = value == null ? undefined : value[key];
+console.log(value === undefined ? "(none)" : value);' "$@"
+}
+for family in chromium firefox; do
+  folder=$(unzipped "$family")
+  check "the $family package holds the manifest and the two scripts" \
+    same "content.js manifest.json worker.js" "$(cd "$folder" && LC_ALL=C ls | xargs)"
+  check "the $family package's scripts are extension/'s" \
+    bash -c "cmp -s extension/content.js '$folder/content.js' && cmp -s extension/worker.js '$folder/worker.js'"
+  check "the $family package's version is $VERSION" same "$VERSION" "$(manifest_value "$folder" version)"
+done
+check "the Chromium package carries no key (the stores refuse one)" same "(none)" "$(manifest_value "$work/extension-chromium" key)"
+check "the Firefox package's add-on id is the one the host serves" \
+  same "tervagon@talmoren.com" "$(manifest_value "$work/extension-firefox" browser_specific_settings gecko id)"
 
 # --- Registry trees --------------------------------------------------------------------------
 fresh() {  # fresh NAME ARCH: a new prefix, stopped at the end
@@ -297,10 +324,10 @@ no_leftovers() {
   changes=$(diff "$1" "$2" | grep '^[<>]' | grep -v '^[<>] *$' | grep -vE "^> ${installer_containers#^}" || true)
   [ -z "$changes" ] || { echo "$changes" | head -20 >&2; return 1; }
 }
-page_output() {  # page_output PREFIX PAGEHOST: the example page, from the allowed address
+page_output() {  # page_output PREFIX PAGEHOST: the example page on the released library, from the allowed address
   local bits=64
   file -b "$2" | grep -q '^PE32 ' && bits=32
-  run_as "$bits" "$1" "$2" --url "$allowed_url" "$root/build/win32/bin/support-page.js" 2>&1 | tr -d '\r'
+  run_as "$bits" "$1" "$2" --url "$allowed_url" "$dist/tervagon.js" "$root/build/win32/bin/support-page.js" 2>&1 | tr -d '\r'
 }
 # The page's answers for the DLL's own class at the release's version and for the package.
 page_sees_release() {

@@ -52,15 +52,17 @@ int main() {
         std::fprintf(stderr, "pagehost: %s\n%s", pagehost::ToUtf8(error).c_str(), pagehost::kUsage);
         return 2;
     }
-    std::wstring script;
-    if (!ReadScript(options->script, script)) {
-        std::fprintf(stderr, "pagehost: cannot read %s\n", pagehost::ToUtf8(options->script).c_str());
-        return 2;
+    std::vector<std::wstring> scripts(options->scripts.size());
+    for (size_t i = 0; i < scripts.size(); ++i) {
+        if (!ReadScript(options->scripts[i], scripts[i])) {
+            std::fprintf(stderr, "pagehost: cannot read %s\n", pagehost::ToUtf8(options->scripts[i]).c_str());
+            return 2;
+        }
     }
     const platform::ComApartment apartment;
     if (FAILED(apartment.Status())) {
         std::fprintf(stderr, "pagehost: COM did not start: 0x%08lX\n", static_cast<unsigned long>(apartment.Status()));
         return 2;
     }
-    return static_cast<int>(pagehost::RunPage(*options, script, stdout, stderr));
+    return static_cast<int>(pagehost::RunPage(*options, scripts, stdout, stderr));
 }

@@ -3,9 +3,10 @@
 namespace pagehost {
 
 const char kUsage[] =
-    "usage: pagehost [options] SCRIPT.js\n"
-    "Runs a page script the way a browser page would, with the object that the\n"
-    "page's object tag creates, and prints what the script writes.\n"
+    "usage: pagehost [options] SCRIPT.js...\n"
+    "Runs page scripts the way a browser page would, with the object that the\n"
+    "page's object tag creates, and prints what the scripts write. Several scripts\n"
+    "run in order in one engine, as a page's script tags (a library, then the page).\n"
     "  --url URL        the page address the browser reports (default about:blank)\n"
     "  --frame-url URL  the object and the script are on a frame of that page, whose\n"
     "                   document shows URL (default: on the page itself)\n"
@@ -55,14 +56,11 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
         } else if (arg.starts_with(L"--")) {
             error = L"unknown option " + arg;
             return std::nullopt;
-        } else if (options.script.empty()) {
-            options.script = arg;
         } else {
-            error = L"only one script file can be run";
-            return std::nullopt;
+            options.scripts.push_back(arg);
         }
     }
-    if (options.script.empty()) {
+    if (options.scripts.empty()) {
         error = L"no script file given";
         return std::nullopt;
     }

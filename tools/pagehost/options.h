@@ -10,7 +10,7 @@ namespace pagehost {
 struct Options {
     enum class Create { ByClsid, ByProgId, None };
 
-    std::wstring script;                // the page script file
+    std::vector<std::wstring> scripts;  // the page's script files, run in order as its script tags
     std::wstring url = L"about:blank";  // what the browser answers as the page address
     std::optional<std::wstring> frameUrl;  // the object is on a frame of the page that shows this address
     bool site = true;                   // false: the object gets no site, as outside a browser

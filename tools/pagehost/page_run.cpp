@@ -43,7 +43,8 @@ public:
 
 }  // namespace
 
-PageResult RunPage(const Options& options, const std::wstring& scriptText, std::FILE* out, std::FILE* errors) {
+PageResult RunPage(const Options& options, const std::vector<std::wstring>& scriptTexts, std::FILE* out,
+                   std::FILE* errors) {
     platform::ComRef<IUnknown> object;
     platform::ComRef<IObjectWithSite> withSite;
     if (options.create != Options::Create::None) {
@@ -72,7 +73,7 @@ PageResult RunPage(const Options& options, const std::wstring& scriptText, std::
     // location is the frame's.
     const platform::ComRef<IUnknown> page(
         static_cast<IDispatch*>(new PageObject(out, options.frameUrl.value_or(options.url))));
-    const platform::ComRef<ScriptSite> site(new ScriptSite(errors, options.script));
+    const platform::ComRef<ScriptSite> site(new ScriptSite(errors, options.scripts));
     site->AddItem(L"page", page.Get());
     if (object) site->AddItem(options.name, object.Get());
 
@@ -93,15 +94,19 @@ PageResult RunPage(const Options& options, const std::wstring& scriptText, std::
         return PageResult::SetupFailed;
     }
 
-    platform::OwnedExceptionInfo exception;
-    hr = engine.parse->ParseScriptText(scriptText.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, nullptr,
-                                       &exception);
-    std::fflush(out);
-    if (site->ErrorReported()) return PageResult::ScriptError;
-    if (FAILED(hr)) {
-        // An engine that fails without telling its site still fails the page.
-        Complain(errors, "the script did not run", options.script, hr);
-        return PageResult::ScriptError;
+    // Each script's context is its place in the list, which names it in error reports.
+    // As in a browser, a script error stops the page: later scripts don't run.
+    for (size_t i = 0; i < scriptTexts.size(); ++i) {
+        platform::OwnedExceptionInfo exception;
+        hr = engine.parse->ParseScriptText(scriptTexts[i].c_str(), nullptr, nullptr, nullptr, i, 0, 0, nullptr,
+                                           &exception);
+        std::fflush(out);
+        if (site->ErrorReported()) return PageResult::ScriptError;
+        if (FAILED(hr)) {
+            // An engine that fails without telling its site still fails the page.
+            Complain(errors, "the script did not run", options.scripts[i], hr);
+            return PageResult::ScriptError;
+        }
     }
     return PageResult::Done;
 }

@@ -38,8 +38,8 @@ std::wstring StatusMessage(HRESULT code) {
 
 }  // namespace
 
-ScriptSite::ScriptSite(std::FILE* errors, std::wstring scriptName)
-    : errors_(errors), scriptName_(std::move(scriptName)) {}
+ScriptSite::ScriptSite(std::FILE* errors, std::vector<std::wstring> scriptNames)
+    : errors_(errors), scriptNames_(std::move(scriptNames)) {}
 
 void ScriptSite::AddItem(std::wstring name, IUnknown* object) {
     object->AddRef();
@@ -92,7 +92,8 @@ STDMETHODIMP ScriptSite::OnScriptError(IActiveScriptError* error) {
     std::wstring description = info.bstrDescription ? info.bstrDescription : L"";
     if (description.empty()) description = StatusMessage(code);
     // Engines count lines and columns from 0; editors count from 1.
-    const std::string where = ToUtf8(scriptName_) + ":" + std::to_string(line + 1) + ":" +
+    const std::wstring& scriptName = context < scriptNames_.size() ? scriptNames_[context] : scriptNames_.back();
+    const std::string where = ToUtf8(scriptName) + ":" + std::to_string(line + 1) + ":" +
                               std::to_string(column + 1);
     std::fprintf(errors_, "%s: script error 0x%08lX: %s\n", where.c_str(), static_cast<unsigned long>(code),
                  description.empty() ? "(no description)" : ToUtf8(description).c_str());

@@ -17,9 +17,10 @@ namespace pagehost {
 
 class ScriptSite final : public SingleInterfaceObject<IActiveScriptSite> {
 public:
-    // Starts with one reference, owned by the caller. Errors go to `errors`,
-    // each prefixed with `scriptName`.
-    ScriptSite(std::FILE* errors, std::wstring scriptName);
+    // Starts with one reference, owned by the caller. Errors go to `errors`, each
+    // prefixed with the name of its script: the one whose place in `scriptNames` is
+    // the source context the script was parsed with.
+    ScriptSite(std::FILE* errors, std::vector<std::wstring> scriptNames);
 
     // A name the script can use, and the object behind it (the site keeps
     // a reference of its own).
@@ -39,7 +40,7 @@ private:
     ~ScriptSite() override = default;
 
     std::FILE* errors_;
-    std::wstring scriptName_;
+    std::vector<std::wstring> scriptNames_;
     std::vector<std::pair<std::wstring, platform::ComRef<IUnknown>>> items_;
     bool errorReported_ = false;
 };
