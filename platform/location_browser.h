@@ -16,7 +16,7 @@ namespace platform {
 class LocationBrowser : public IWebBrowser2 {
 public:
     // The interfaces it answers to besides IUnknown: the browser's three and IDispatch.
-    static bool Offers(REFIID riid) {
+    static bool IsBrowserInterface(REFIID riid) {
         return IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IWebBrowser) ||
                IsEqualIID(riid, IID_IWebBrowserApp) || IsEqualIID(riid, IID_IWebBrowser2);
     }

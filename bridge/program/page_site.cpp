@@ -11,8 +11,8 @@
 namespace bridge {
 namespace {
 
-// The site's reference count, and QueryInterface over the interface
-// identifiers under which it offers its one interface.
+// What both objects share: the reference count, and QueryInterface over the
+// interface identifiers under which each offers its one interface.
 template <typename Interface>
 class SingleInterfaceObject : public Interface {
 public:
@@ -45,26 +45,11 @@ private:
 };
 
 // A browser that knows its location and nothing else.
-class PageBrowser final : public platform::LocationBrowser {
+class PageBrowser final : public SingleInterfaceObject<platform::LocationBrowser> {
 public:
     explicit PageBrowser(std::wstring page) : page_(std::move(page)) {}
-    PageBrowser(const PageBrowser&) = delete;
-    PageBrowser& operator=(const PageBrowser&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !Offers(riid)) return E_NOINTERFACE;
-        *object = static_cast<IWebBrowser2*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
+    bool Offers(REFIID riid) const override { return IsBrowserInterface(riid); }
 
     HRESULT STDMETHODCALLTYPE get_LocationURL(BSTR* location) override {
         if (location == nullptr) return E_POINTER;
@@ -73,9 +58,6 @@ public:
     }
 
 private:
-    ~PageBrowser() = default;
-
-    ULONG references_ = 1;  // the host's one apartment: a plain count
     const std::wstring page_;
 };
 
