@@ -42,7 +42,10 @@ shipped="$win32/bin/Tervagon.DLL"
 echo "shipped: $shipped ($(architecture "$shipped"))"
 case "$road" in
 native) echo "The shipped PE32 DLL runs here under 32-bit Wine, in a 64-bit prefix (WoW64), as in a 32-bit browser on 64-bit Windows." ;;
-emulated) echo "The shipped PE32 DLL runs here under 32-bit Wine, in a 64-bit prefix (WoW64), as in a 32-bit browser on 64-bit Windows;" \
-               "32-bit Wine runs under emulation (qemu-i386), since this machine runs no 32-bit code itself: slower, the same answers." ;;
+emulated)
+    why="this machine's kernel runs no 32-bit programs"
+    [ "${TERVAGON_32BIT:-}" != emulated ] || why="TERVAGON_32BIT=emulated asks for it"
+    echo "The shipped PE32 DLL runs here under 32-bit Wine, in a 64-bit prefix (WoW64), as in a 32-bit browser on 64-bit Windows;" \
+         "32-bit Wine itself runs under emulation (qemu-i386), as $why: slower, the same answers." ;;
 esac
 tools/with-32bit.sh tools/demo-page.sh "$win32"
