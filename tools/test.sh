@@ -34,13 +34,13 @@ trap 'wait "$others" 2>/dev/null || true' EXIT
 
 summary=()
 status=0
-# record NAME COMMAND...: runs one suite and records how it ended.
+# record NAME COMMAND...: runs one suite and records how it ended, and how long it took.
 record() {
-  local name=$1; shift
+  local name=$1 started=$SECONDS; shift
   if "$@"; then
-    summary+=("passed   $name")
+    summary+=("passed   $name ($((SECONDS - started)) s)")
   else
-    summary+=("FAILED   $name")
+    summary+=("FAILED   $name ($((SECONDS - started)) s)")
     status=1
     return 1
   fi
@@ -87,6 +87,6 @@ if [ ${#not_under_emulation[@]} -gt 0 ]; then
 fi
 
 echo
-echo "== test summary"
+echo "== test summary ($SECONDS s in all)"
 printf '%s\n' "${summary[@]}"
 exit $status
