@@ -32,7 +32,13 @@ TERVAGON_USER="$(id -u) $(id -g)"
 # Wine keeps its server sockets in /tmp/.wine-UID; inside, a private folder is mounted
 # there, so no server inside and none outside can meet, and nothing of them outlives
 # the namespace. Wine makes the folder itself on a first run; so is it made here.
-mkdir -p "/tmp/.wine-$(id -u)" && chmod 700 "/tmp/.wine-$(id -u)"
+sockets=/tmp/.wine-$(id -u)
+mkdir -p "$sockets" 2>/dev/null
+if [ -L "$sockets" ] || [ ! -d "$sockets" ] || [ ! -O "$sockets" ]; then
+  echo "with-32bit: $sockets is not a folder of this user's own: Wine would refuse it too" >&2
+  exit 1
+fi
+chmod 700 "$sockets"
 # unshare --fork ignores SIGTERM, so the limit kills. --foreground keeps the namespace in
 # the caller's process group, so that an interrupt at the terminal reaches it too.
 # The namespace's first process stays a shell that waits for the command: as PID 1 it
