@@ -60,11 +60,14 @@ if [ "$road" = emulated ]; then
 fi
 pe32_filter=""
 [ ${#not_under_emulation[@]} = 0 ] || pe32_filter=-$(IFS=:; echo "${not_under_emulation[*]}")
-# pe32 NAME COMMAND...
+# pe32 NAME COMMAND...: a suite that runs PE32 code; every such suite goes through here, so
+# that it runs on the road (and under emulation, in the namespace) and says which.
 pe32() {
   local name=$1; shift
   record "$name: $road" env ${pe32_filter:+GTEST_FILTER=$pe32_filter} tools/with-32bit.sh "$@"
 }
+# pe32_suite NAME PREFIX ARCH CTEST_ARGS...: a CTest suite of the PE32 build, its prefix made
+# and used on the road only.
 pe32_suite() {
   local name=$1 prefix=$2 arch=$3; shift 3
   pe32 "$name" tools/wine-suite.sh "$prefix" "$arch" "$@"
