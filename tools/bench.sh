@@ -4,11 +4,14 @@
 #    calls they cannot avoid, name lookup, and the memory check: the shipped PE32
 #    build under 32-bit Wine in a 64-bit prefix (WoW64, as in a 32-bit browser on
 #    64-bit Windows), then the x86-64 build under 64-bit Wine, each DLL registered
-#    by regsvr32 in a private prefix of its own; a machine whose kernel runs no
-#    32-bit programs gets the x86-64 figures only, and is told so;
+#    by regsvr32 in a private prefix of its own, each followed by the same calls through
+#    the native messaging host of its build. The PE32 build's 32-bit code runs as
+#    tools/runs-32bit.sh decides; emulated figures (where the kernel runs no 32-bit
+#    programs) are qemu's speed, not the product's, and are marked so: compare their
+#    ratios to the floor, which the benchmark prints for both builds;
 #  - the page library's roads: the time to the first answer and per call, through the
-#    ActiveX object in the page host and through the extension and the host in headless
-#    Chromium and Firefox ESR;
+#    ActiveX object in the page host and through the extension and the PE32 host in
+#    headless Chromium and Firefox ESR (on the same road as the PE32 figures);
 #  - the registrar on scripts of growing size: the native build, optimised and
 #    without sanitizers, over the in-memory registry;
 #  - first of all, the download sizes: both DLLs as built (without symbols, not yet
@@ -17,6 +20,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
+if ! road=$(tools/runs-32bit.sh); then
+    echo "bench: the shipped PE32 DLL can't run here: $road" >&2
+    exit 1
+fi
 jobs=$(nproc)
 # Build directories: the presets' own unless given (to keep out of another's way).
 win32=${TERVAGON_WIN32_DIR:-build/win32}
@@ -47,56 +54,62 @@ echo
 
 prefixes=()
 trap 'for p in "${prefixes[@]}"; do tools/wine-prefix.sh stop "$p"; done' EXIT
-# measure TITLE BUILD_DIR VIEW: the Windows benchmark against that build's DLL.
+status=0
+# measure TITLE BUILD_DIR VIEW [RUNNER...]: the Windows benchmark and the host's against
+# that build's DLL, the prefix's whole life inside RUNNER (tools/with-32bit.sh for the
+# PE32 build).
 measure() {
-    local title=$1 dir=$2 view=$3
+    local title=$1 dir=$2 view=$3; shift 3
     local prefix=$dir/bench-wineprefix
     prefixes+=("$prefix")
-    tools/wine-prefix.sh fresh "$prefix" win64
-    tools/register-dll.sh --view "$view" "$prefix" register "$dir/bin/Tervagon.DLL" 0x02010004
     echo "== ControlInstaller, $title ($(/usr/lib/wine/wine64 --version))"
-    # Without the string cache every freed string goes back to the allocator, so
-    # the memory check counts live strings exactly.
-    OANOCACHE=1 tools/wine-run.sh "$prefix" "$dir/bin/windows_bench.exe" || status=1
-    echo "-- through the native messaging host"
-    tools/wine-run.sh "$prefix" "$dir/bin/bridge_bench.exe" || status=1
-    tools/wine-prefix.sh stop "$prefix"
+    "$@" bash -c '
+        set -e
+        tools/wine-prefix.sh fresh "$1" win64
+        tools/register-dll.sh --view "$3" "$1" register "$2/bin/Tervagon.DLL" 0x02010004
+        # Without the string cache every freed string goes back to the allocator, so
+        # the memory check counts live strings exactly.
+        measured=0
+        OANOCACHE=1 tools/wine-run.sh "$1" "$2/bin/windows_bench.exe" || measured=1
+        echo "-- through the native messaging host"
+        tools/wine-run.sh "$1" "$2/bin/bridge_bench.exe" || measured=1
+        tools/wine-prefix.sh stop "$1"
+        exit $measured' measure "$prefix" "$dir" "$view" || status=1
     echo
 }
 
-if reason=$(tools/runs-32bit.sh); then
-    measure "shipped PE32 build under 32-bit Wine, 64-bit prefix (WoW64)" "$win32" 32
-else
-    echo "== ControlInstaller, shipped PE32 build: not measured, $reason"
-    echo
-fi
-measure "x86-64 build under 64-bit Wine" "$win64" 64
+case "$road" in
+native) measure "shipped PE32 build under 32-bit Wine, 64-bit prefix (WoW64), native" "$win32" 32 tools/with-32bit.sh ;;
+emulated)
+    why="this machine's kernel runs no 32-bit programs"
+    [ "${TERVAGON_32BIT:-}" != emulated ] || why="TERVAGON_32BIT=emulated asks for it"
+    echo "The PE32 figures below are EMULATED: 32-bit Wine runs under qemu-i386, as $why."
+    echo "They are not the product's speed; compare only their ratios to the floor."
+    measure "shipped PE32 build under 32-bit Wine, 64-bit prefix (WoW64), EMULATED" "$win32" 32 tools/with-32bit.sh ;;
+esac
+measure "x86-64 build under 64-bit Wine" "$win64" 64 env
 # The page library's two roads, with the shipped PE32 DLL registered in a prefix of their
 # own: the ActiveX road in the page host, the extension road in headless Chromium and
-# Firefox ESR with TervagonBridge.exe under Wine (benchmarks/roads).
-roads() {
-    local prefix=$win32/roads-wineprefix library=$win32/bin/tervagon.js started
-    cmake --build "$win32" -j "$jobs" --target pagehost TervagonBridge >/dev/null
-    prefixes+=("$prefix")
+# Firefox ESR with TervagonBridge.exe under Wine (benchmarks/roads), on the PE32 road.
+cmake --build "$win32" -j "$jobs" --target pagehost TervagonBridge >/dev/null
+prefixes+=("$win32/roads-wineprefix")
+tools/with-32bit.sh bash -c '
+    set -e
+    win32=$1 road=$2 prefix=$1/roads-wineprefix library=$1/bin/tervagon.js
     tools/wine-prefix.sh fresh "$prefix" win64
     tools/register-dll.sh --view 32 "$prefix" register "$win32/bin/Tervagon.DLL" 0x02010004
-    echo "== Page library, ActiveX road: the page host's JScript, the PE32 DLL under WoW64"
+    measured=0
+    echo "== Page library, ActiveX road: the page host'"'"'s JScript, the PE32 DLL under WoW64, $road"
     started=$(date +%s%N)
     tools/wine-run.sh "$prefix" "$win32/bin/pagehost.exe" --url https://support.talmoren.com/ "$library" \
-        benchmarks/roads/activex-first.js >/dev/null || status=1
+        benchmarks/roads/activex-first.js >/dev/null || measured=1
     echo "a new page (Wine starts the page host, which creates the object) to its first answer: $(( ($(date +%s%N) - started) / 1000000 )) ms"
     tools/wine-run.sh "$prefix" "$win32/bin/pagehost.exe" --url https://support.talmoren.com/ "$library" \
-        benchmarks/roads/activex.js || status=1
+        benchmarks/roads/activex.js || measured=1
     echo
-    node benchmarks/roads/roads.js --source "$PWD" --build "$win32" --prefix "$prefix" --work "$win32/roads-work" || status=1
+    node benchmarks/roads/roads.js --source "$PWD" --build "$win32" --prefix "$prefix" --work "$win32/roads-work" || measured=1
     tools/wine-prefix.sh stop "$prefix"
-}
-if reason=$(tools/runs-32bit.sh); then
-    roads
-else
-    echo "== Page library roads: not measured, $reason"
-    echo
-fi
+    exit $measured' roads "$win32" "$road" || status=1
 echo "== Registrar, native build ($(clang++ --version | head -n1))"
 "$host/benchmarks/registrar_throughput" || status=1
 exit $status

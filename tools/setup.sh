@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests, the demo and the release need on a Debian 12 machine;
-# quick when all is there. Tervagon.DLL is PE32 (i686): its tests run under 32-bit Wine
+# quick when all is there. Where the kernel runs no 32-bit code, it also fetches the
+# emulator that then runs 32-bit Wine (tools/fetch-qemu.sh), without touching the
+# machine's apt set-up. Tervagon.DLL is PE32 (i686): its tests run under 32-bit Wine
 # (wine32:i386, which needs the i386 architecture) in 32-bit and 64-bit (WoW64) prefixes.
 set -euo pipefail
 SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
@@ -50,4 +52,13 @@ if [ ${#missing[@]} -gt 0 ]; then
     fi
   done
   $SUDO locale-gen >/dev/null
+fi
+
+# Where the kernel runs no 32-bit code, the PE32 build's tests run under emulation, which
+# needs qemu-i386 from Debian's backports: tools/runs-32bit.sh exits with 2 when only that
+# is missing. A failed fetch is said in one line, and the decision repeats it.
+road_status=0
+"$(dirname "$0")/runs-32bit.sh" >/dev/null || road_status=$?
+if [ "$road_status" = 2 ]; then
+  "$(dirname "$0")/fetch-qemu.sh" || true
 fi

@@ -17,6 +17,11 @@ wine_env() {
   export WINELOADER=$wine
   wineserver=/usr/lib/wine/wineserver64
   export WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+  # Under emulation Wine's crash debugger hangs instead of reporting: a crashing program
+  # must end and fail at once there.
+  if [ "${TERVAGON_32BIT_ROAD:-}" = emulated ]; then
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winedbg.exe=d"
+  fi
 }
 
 # wine_path FILE: the file's path as a Windows program under Wine opens it (Wine shows

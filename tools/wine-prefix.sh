@@ -16,15 +16,20 @@ here=$(dirname "$(realpath "$0")")
 . "$here/wine-env.sh"
 wine_env "${2:?prefix directory}" "${3:-}"  # exports WINEPREFIX, made absolute
 
+# The server's process id is recorded with its PID namespace: an id from another one (the
+# namespace of an earlier emulated run, see with-32bit.sh) says nothing about this one.
+pid_namespace=$(readlink /proc/self/ns/pid)
 server_running() {
-  [ -f "$WINEPREFIX/.tervagon-server" ] && kill -0 "$(cat "$WINEPREFIX/.tervagon-server")" 2>/dev/null
+  local pid namespace
+  [ -f "$WINEPREFIX/.tervagon-server" ] && read -r pid namespace <"$WINEPREFIX/.tervagon-server" &&
+    [ "$namespace" = "$pid_namespace" ] && kill -0 "$pid" 2>/dev/null
 }
 
 # Starts the persistent server and the prefix's services, detached from our streams.
 launch() {
   if ! server_running; then
     setsid "$wineserver" -p -f </dev/null >/dev/null 2>&1 9>&- &
-    echo $! >"$WINEPREFIX/.tervagon-server"
+    echo "$! $pid_namespace" >"$WINEPREFIX/.tervagon-server"
   fi
   # wineboot returns once the prefix is initialised and its services run.
   if ! setsid "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-; then

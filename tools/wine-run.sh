@@ -8,4 +8,9 @@ here=$(dirname "$(realpath "$0")")
 # shellcheck source=wine-env.sh
 . "$here/wine-env.sh"
 wine_env "$prefix"
+if [ "${TERVAGON_32BIT_ROAD:-}" = emulated ]; then
+  # A program that hangs under emulation is killed, so that it fails instead of holding
+  # up the run (TERVAGON_32BIT_PROGRAM_SECONDS, default 600).
+  exec timeout --foreground -s KILL "${TERVAGON_32BIT_PROGRAM_SECONDS:-600}" "$wine" "$@"
+fi
 exec "$wine" "$@"

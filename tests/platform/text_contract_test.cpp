@@ -36,9 +36,7 @@ TEST(NarrowText, StepsOneCharacterAndStopsAtTheEnd) {
 
 TEST(NarrowText, LengthsAndBoundedCopy) {
     EXPECT_EQ(lstrlenA("Tervagon"), 8);
-    EXPECT_EQ(lstrlenA(nullptr), 0);
     EXPECT_EQ(lstrlenW(OLESTR("Tervagon")), 8);
-    EXPECT_EQ(lstrlenW(nullptr), 0);
 
     char buffer[8];
     std::memset(buffer, 'Z', sizeof(buffer));
@@ -47,8 +45,17 @@ TEST(NarrowText, LengthsAndBoundedCopy) {
     EXPECT_EQ(buffer[4], 'Z');
     EXPECT_EQ(lstrcpynA(buffer, "ab", 8), buffer);
     EXPECT_STREQ(buffer, "ab");
+}
+
+// The platform reads a null text inside a guarded block and turns the fault into these
+// results; tests/not-under-emulation.txt names this case.
+TEST(NarrowText, NullTextIsEmptyAndCopiesNothing) {
+    EXPECT_EQ(lstrlenA(nullptr), 0);
+    EXPECT_EQ(lstrlenW(nullptr), 0);
+
+    char buffer[8];
     std::memset(buffer, 'Z', sizeof(buffer));
-    EXPECT_EQ(lstrcpynA(buffer, nullptr, 8), nullptr);  // a null text copies nothing
+    EXPECT_EQ(lstrcpynA(buffer, nullptr, 8), nullptr);
     EXPECT_EQ(buffer[0], 'Z');
 }
 

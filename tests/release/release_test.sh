@@ -10,6 +10,9 @@
 # Prints one line per check and ends with "N passed, N failed"; exit status 1 on a failure.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# The release's PE32 programs run where this machine runs 32-bit code: natively, or in the
+# namespace of the emulated road (tools/with-32bit.sh), which the whole check then runs in.
+[ -n "${TERVAGON_32BIT_ROAD:-}" ] || exec tools/with-32bit.sh "$0" "$@"
 root=$(pwd)
 work=$root/build/release-test
 dist=$work/dist
