@@ -20,22 +20,28 @@ function shellQuoted(text) {
     return "'" + String(text).replace(/'/g, "'\\''") + "'";
 }
 
-// The processes whose environment carries this run's tag: [{ pid, start, argv0 }],
-// start being the id of the script's start that led to it.
+// The processes whose environment carries this run's tag: [{ pid, start, argv0, name }],
+// start being the id of the script's start that led to it and name the kernel's short
+// name of the process (at most 15 bytes), which Wine sets to the program's file name.
+// Under user-mode emulation the command line is the emulator's (qemu-i386, then Wine's
+// loader, then the program's Windows path), so the short name is what tells a PE32
+// program there.
 function taggedProcesses(tag) {
     const found = [];
     for (const entry of fs.readdirSync("/proc")) {
         if (!/^[0-9]+$/.test(entry)) continue;
         let environment;
         let commandLine;
+        let name;
         try {
             environment = fs.readFileSync(`/proc/${entry}/environ`, "latin1").split("\0");
             commandLine = fs.readFileSync(`/proc/${entry}/cmdline`, "latin1").split("\0");
+            name = fs.readFileSync(`/proc/${entry}/comm`, "latin1").trimEnd();
         } catch (error) {
             continue;  // gone, or not ours to read
         }
         const value = environment.find((variable) => variable.startsWith(`${TAG_VARIABLE}=${tag}:`));
-        if (value) found.push({ pid: Number(entry), start: Number(value.split(":").pop()), argv0: commandLine[0] });
+        if (value) found.push({ pid: Number(entry), start: Number(value.split(":").pop()), argv0: commandLine[0], name });
     }
     return found;
 }
@@ -56,8 +62,8 @@ function makeHostProgram(dir, command) {
         `exec ${command.map(shellQuoted).join(" ")} "$@"`,
         "",
     ].join("\n"), { mode: 0o755 });
-    const hosts = () => taggedProcesses(tag).filter((found) => found.argv0.endsWith(programName) ||
-                                                                 found.argv0 === "start.exe");
+    const isProgram = (found) => found.argv0.endsWith(programName) || found.name === programName.slice(0, 15);
+    const hosts = () => taggedProcesses(tag).filter((found) => isProgram(found) || found.argv0 === "start.exe");
     return {
         program,
         // The ids of the script's starts so far, oldest first.
@@ -68,7 +74,7 @@ function makeHostProgram(dir, command) {
         // The process running the program for the latest start, or null.
         current() {
             const latest = this.starts().at(-1);
-            const found = hosts().find((host) => host.start === latest && host.argv0.endsWith(programName));
+            const found = hosts().find((host) => host.start === latest && isProgram(host));
             return found ? found.pid : null;
         },
         // Every process of this run's hosts still there: the programs and Wine's start.exe.
