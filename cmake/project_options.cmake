@@ -42,6 +42,26 @@ function(tervagon_add_test name)
   endif()
 endfunction()
 
+# A libFuzzer target and its bounded run under CTest. The search starts from the
+# given corpora and writes what it finds into the build's fuzz_corpus, so a later
+# run goes on from there. MAX_LEN bounds an input; SLACK is the time CTest allows
+# beyond TERVAGON_FUZZ_SECONDS (start-up, loading the corpora, the sanitizers).
+function(tervagon_add_fuzz_test name)
+  cmake_parse_arguments(ARG "" "DICT;MAX_LEN;SLACK" "SOURCES;LIBS;CORPORA;OPTIONS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  tervagon_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set(found ${CMAKE_CURRENT_BINARY_DIR}/fuzz_corpus)
+  file(MAKE_DIRECTORY ${found})
+  add_test(NAME ${name}
+           COMMAND ${name} -max_total_time=${TERVAGON_FUZZ_SECONDS} -timeout=10 -max_len=${ARG_MAX_LEN}
+                   ${ARG_OPTIONS} -dict=${ARG_DICT} ${found} ${ARG_CORPORA})
+  math(EXPR timeout "${TERVAGON_FUZZ_SECONDS} + ${ARG_SLACK}")
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS};fuzz" TIMEOUT ${timeout})
+endfunction()
+
 # The Wine prefixes in which a Windows build's tests run (TERVAGON_PREFIXES), each
 # by a short name with its directory in TERVAGON_PREFIX_<name>. "main" is the build's
 # own 64-bit prefix, where CTest's emulator runs every program: an i686 program runs
