@@ -17,20 +17,10 @@ before(async () => {
 });
 after(async () => { for (const opened of sessions) await opened.close(); });
 
-async function waitFor(browser, body, timeoutMs, what) {
-    const end = Date.now() + timeoutMs;
-    for (;;) {
-        const value = await browser.evaluate(body).catch(() => null);
-        if (value) return value;
-        if (Date.now() > end) throw new Error(`${what}: not within ${timeoutMs} ms`);
-        await new Promise((resolve) => setTimeout(resolve, 100));
-    }
-}
-
 test("the example page at https://support.talmoren.com/checkup/ shows the page host's report", LIMIT, async () => {
     const address = "https://support.talmoren.com/checkup/";
     await session.browser.open(address);
-    const report = await waitFor(session.browser, `
+    const report = await session.browser.waitFor(`
         var report = document.getElementById("report").textContent;
         return ${REPORT_DONE}.test(report) ? report : null;`, 60000, "the example page's report");
     assert.equal(report, pageHostReport(address));
@@ -70,7 +60,7 @@ const ASK = 'return ask("getPackageVersion");';
 
 test("the host killed during a call: host-failed, then the next call works", LIMIT, async () => {
     await session.browser.open("https://support.talmoren.com/t/console.html");
-    assert.equal(await waitFor(session.browser, "return window.connected;", 20000, "the handshake"), "extension");
+    assert.equal(await session.browser.waitFor("return window.connected;", 20000, "the handshake"), "extension");
     assert.deepEqual(await session.browser.evaluate(ASK), { answer: "0x02010004" });
     const first = session.host.current();
     assert.ok(first, "a host is running");
@@ -86,6 +76,6 @@ test("no host installed: no-host", LIMIT, async () => {
     const bare = await firefoxSession(sessionOptions("firefox_no_host", { withHost: false }));
     sessions.push(bare);
     await bare.browser.open("https://support.talmoren.com/t/console.html");
-    assert.equal(await waitFor(bare.browser, "return window.connected;", 20000, "the handshake"), "extension");
+    assert.equal(await bare.browser.waitFor("return window.connected;", 20000, "the handshake"), "extension");
     assert.equal((await bare.browser.evaluate(ASK)).failure, "no-host");
 });

@@ -6,6 +6,7 @@
 
 const childProcess = require("child_process");
 const fs = require("fs");
+const { pollUntilTruthy } = require("./poll");
 
 const CHROMIUM = "/usr/lib/chromium/chromium";
 
@@ -147,13 +148,7 @@ class Page {
 
     // Polls expression until it is truthy; returns its last value.
     async waitFor(expression, timeoutMs, what) {
-        const end = Date.now() + timeoutMs;
-        for (;;) {
-            const value = await this.evaluate(expression).catch(() => null);
-            if (value) return value;
-            if (Date.now() > end) throw new Error(`${what}: not within ${timeoutMs} ms`);
-            await new Promise((resolve) => setTimeout(resolve, 100));
-        }
+        return pollUntilTruthy(() => this.evaluate(expression), timeoutMs, what);
     }
 
     close() {

@@ -8,6 +8,7 @@ const childProcess = require("child_process");
 const fs = require("fs");
 const net = require("net");
 const path = require("path");
+const { pollUntilTruthy } = require("./poll");
 
 const FIREFOX = "/usr/lib/firefox-esr/firefox-esr";
 
@@ -151,6 +152,11 @@ class Firefox {
     async evaluate(body) {
         const { value } = await this.send("WebDriver:ExecuteScript", { script: body, args: [] });
         return value;
+    }
+
+    // Runs the function body in the current tab until it returns a truthy value; returns it.
+    async waitFor(body, timeoutMs, what) {
+        return pollUntilTruthy(() => this.evaluate(body), timeoutMs, what);
     }
 
     async close() {
