@@ -56,6 +56,9 @@ HRESULT InstallerMaker::Make(platform::ComRef<IControlInstaller>& installer) {
 }
 
 InstallerAnswer AskInstaller(InstallerMaker& maker, const Request& request) {
+    // A parsed request has its method's count; one built otherwise is refused
+    // before any object is made for it.
+    if (request.arguments.size() != ArgumentCount(request.method)) return Failed("wrong number of arguments", E_INVALIDARG);
     platform::ComRef<IControlInstaller> installer;
     HRESULT status = maker.Make(installer);
     if (FAILED(status)) return Failed("Tervagon.ControlInstaller could not be created", status);
@@ -68,7 +71,6 @@ InstallerAnswer AskInstaller(InstallerMaker& maker, const Request& request) {
     if (FAILED(status)) return Failed("the object refused its site", status);
     const SiteLease lease(siteHolder.Get());
 
-    if (request.arguments.size() != ArgumentCount(request.method)) return Failed("wrong number of arguments", E_INVALIDARG);
     std::vector<platform::SystemString> arguments;
     for (const std::u16string& argument : request.arguments) {
         arguments.push_back(StringOf(argument));
