@@ -81,8 +81,9 @@ measure() {
 case "$road" in
 native) measure "shipped PE32 build under 32-bit Wine, 64-bit prefix (WoW64), native" "$win32" 32 tools/with-32bit.sh ;;
 emulated)
-    why="this machine's kernel runs no 32-bit programs"
-    [ "${TERVAGON_32BIT:-}" != emulated ] || why="TERVAGON_32BIT=emulated asks for it"
+    # shellcheck source=emulation-env.sh
+    . tools/emulation-env.sh
+    why=$(emulated_because)
     echo "The PE32 figures below are EMULATED: 32-bit Wine runs under qemu-i386, as $why."
     echo "They are not the product's speed; compare only their ratios to the floor."
     measure "shipped PE32 build under 32-bit Wine, 64-bit prefix (WoW64), EMULATED" "$win32" 32 tools/with-32bit.sh ;;

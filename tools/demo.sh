@@ -45,8 +45,9 @@ echo "shipped: $shipped ($(architecture "$shipped"))"
 case "$road" in
 native) echo "The shipped PE32 DLL runs here under 32-bit Wine, in a 64-bit prefix (WoW64), as in a 32-bit browser on 64-bit Windows." ;;
 emulated)
-    why="this machine's kernel runs no 32-bit programs"
-    [ "${TERVAGON_32BIT:-}" != emulated ] || why="TERVAGON_32BIT=emulated asks for it"
+    # shellcheck source=emulation-env.sh
+    . tools/emulation-env.sh
+    why=$(emulated_because)
     echo "The shipped PE32 DLL runs here under 32-bit Wine, in a 64-bit prefix (WoW64), as in a 32-bit browser on 64-bit Windows;" \
          "32-bit Wine itself runs under emulation (qemu-i386), as $why: slower, the same answers." ;;
 esac

@@ -27,3 +27,12 @@ qemu_version() {  # the "MAJOR.MINOR.PATCH" a qemu binary reports, or nothing
 version_at_least() {  # version_at_least HAVE WANT
   [ "$(printf '%s\n%s\n' "$2" "$1" | sort -V | head -n1)" = "$2" ]
 }
+
+# Why a run takes the emulated road, for the scripts that tell their reader so.
+emulated_because() {
+  if [ "${TERVAGON_32BIT:-}" = emulated ]; then
+    echo "TERVAGON_32BIT=emulated asks for it"
+  else
+    echo "this machine's kernel runs no 32-bit programs"
+  fi
+}
